@@ -1,0 +1,98 @@
+#include "common/win/file_system_win.h"
+
+#include <windows.h>
+
+#include "common/win/text_win.h"
+
+namespace tw::win {
+namespace {
+
+struct Handle {
+  HANDLE h;
+  explicit Handle(HANDLE handle) : h(handle) {}
+  ~Handle() { if (h != INVALID_HANDLE_VALUE) CloseHandle(h); }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  bool ok() const { return h != INVALID_HANDLE_VALUE; }
+};
+
+FileStatus FromError(DWORD err, FileStatus otherwise) {
+  switch (err) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+      return FileStatus::NotFound;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+    case ERROR_SHARING_VIOLATION:
+      return otherwise == FileStatus::WriteFailed ? FileStatus::ReadOnly : otherwise;
+    default:
+      return otherwise;
+  }
+}
+
+}  // namespace
+
+FileStatus Win32FileSystem::ReadAll(const std::u16string& path, std::string& bytes, std::uint64_t maxBytes) {
+  Handle f(CreateFileW(W(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f.ok()) return FromError(GetLastError(), FileStatus::Unreadable);
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(f.h, &size)) return FileStatus::Unreadable;
+  if (static_cast<std::uint64_t>(size.QuadPart) > maxBytes) return FileStatus::TooLarge;
+  std::string data(static_cast<std::size_t>(size.QuadPart), '\0');
+  std::size_t done = 0;
+  while (done < data.size()) {
+    DWORD got = 0;
+    DWORD want = static_cast<DWORD>(data.size() - done > (1u << 30) ? (1u << 30) : data.size() - done);
+    if (!ReadFile(f.h, data.data() + done, want, &got, nullptr)) return FileStatus::Unreadable;
+    if (got == 0) break;
+    done += got;
+  }
+  data.resize(done);
+  bytes.swap(data);
+  return FileStatus::Ok;
+}
+
+FileStatus Win32FileSystem::ReplaceAll(const std::u16string& path, std::string_view bytes) {
+  std::wstring target = W(path);
+  DWORD attrs = GetFileAttributesW(target.c_str());
+  if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_READONLY)) return FileStatus::ReadOnly;
+  std::wstring temp = target + L".tmp~";
+  {
+    Handle f(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!f.ok()) return FromError(GetLastError(), FileStatus::WriteFailed);
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      DWORD put = 0;
+      DWORD want = static_cast<DWORD>(bytes.size() - done > (1u << 30) ? (1u << 30) : bytes.size() - done);
+      if (!WriteFile(f.h, bytes.data() + done, want, &put, nullptr) || put == 0) {
+        CloseHandle(f.h);
+        f.h = INVALID_HANDLE_VALUE;
+        DeleteFileW(temp.c_str());
+        return FileStatus::WriteFailed;
+      }
+      done += put;
+    }
+    if (!FlushFileBuffers(f.h)) {
+      CloseHandle(f.h);
+      f.h = INVALID_HANDLE_VALUE;
+      DeleteFileW(temp.c_str());
+      return FileStatus::WriteFailed;
+    }
+  }
+  if (!MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    DWORD err = GetLastError();
+    DeleteFileW(temp.c_str());
+    return FromError(err, FileStatus::WriteFailed);
+  }
+  return FileStatus::Ok;
+}
+
+bool Win32FileSystem::Exists(const std::u16string& path) {
+  Handle f(CreateFileW(W(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr));
+  return f.ok();
+}
+
+}  // namespace tw::win

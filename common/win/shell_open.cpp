@@ -1,0 +1,17 @@
+#include "common/win/shell_open.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include "common/win/text_win.h"
+
+namespace tw::win {
+
+std::intptr_t ShellOpen(const std::u16string& file, const std::u16string& parameters) {
+  std::string f = ToAnsi(file);
+  std::string p = ToAnsi(parameters);
+  HINSTANCE r = ShellExecuteA(nullptr, "open", f.c_str(), p.c_str(), "", SW_SHOWNORMAL);
+  return reinterpret_cast<std::intptr_t>(r);
+}
+
+}  // namespace tw::win

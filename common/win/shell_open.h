@@ -1,0 +1,13 @@
+// Opens a program, document or address with the system shell's "open" verb.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tw::win {
+
+// ShellExecuteA with no owner, "open", an empty working folder and SW_SHOWNORMAL; the text goes
+// through the ANSI code page. Returns the shell's result code (greater than 32 on success).
+std::intptr_t ShellOpen(const std::u16string& file, const std::u16string& parameters);
+
+}  // namespace tw::win

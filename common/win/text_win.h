@@ -1,0 +1,29 @@
+// Text at the platform's edge: UTF-16 inside, the system's ANSI code page for files and A functions.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+#include "common/core/file_system.h"
+
+namespace tw::win {
+
+// wchar_t is 16 bits on Windows, so these are plain copies.
+inline std::wstring W(std::u16string_view s) { return std::wstring(s.begin(), s.end()); }
+inline std::u16string U(std::wstring_view s) { return std::u16string(s.begin(), s.end()); }
+
+std::string ToAnsi(std::u16string_view text);     // CP_ACP; unmappable characters become '?'
+std::u16string FromAnsi(std::string_view bytes);  // CP_ACP
+
+class Win32AnsiCodec : public AnsiCodec {
+ public:
+  std::u16string Decode(std::string_view bytes) const override { return FromAnsi(bytes); }
+  std::string Encode(std::u16string_view text) const override { return ToAnsi(text); }
+};
+
+// The folder holding the running executable, without a trailing separator.
+std::u16string InstallFolder();
+
+}  // namespace tw::win
