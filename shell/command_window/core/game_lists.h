@@ -1,0 +1,103 @@
+// The two local game lists: small XML files kept as lines of text in the ANSI code page, one record
+// per line, and the two operations that change them (append a record, delete the n-th record).
+// Every change reads the whole file into a line buffer and replaces the file in one step, so a
+// failure at any point leaves the old file byte for byte.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/core/file_system.h"
+
+namespace tw::lists {
+
+inline constexpr std::u16string_view kFavoritesFile = u"gamefavorites.xml";
+inline constexpr std::u16string_view kLocalFile = u"gamelocal.xml";
+inline constexpr std::u16string_view kRootClose = u"</root>";
+inline constexpr std::u16string_view kItemTag = u"<item>";
+
+// The line buffer's index is a signed 16-bit number: a list file holds at most this many lines.
+inline constexpr std::size_t kMaxListLines = 32767;
+
+// installFolder + "\data\leftview\" + fileName.
+std::u16string ListPath(std::u16string_view installFolder, std::u16string_view fileName);
+
+// Untrusted page text made safe for one record line. Control characters (C0, DEL, C1; CR and LF
+// included) become blanks in both. The title escapes '&', '<' and '>' as entities; the address,
+// which goes inside a CDATA section, gets every "]]>" split across two sections and every '<'
+// written as "%3C", so it can neither end the section nor look like a tag to the line rules.
+std::u16string EscapeTitle(std::u16string_view title);
+std::u16string EscapeUrl(std::u16string_view url);
+
+// "<item><txt>" + title + "</txt><url><![CDATA[" + url + "]]></url></item>", both already escaped.
+std::u16string RecordLine(std::u16string_view storedTitle, std::u16string_view storedUrl);
+
+enum class WriteResult {
+  Written,      // the record took the place of the closing line
+  Duplicate,    // the title already occurs in the file; nothing written
+  NoRootLine,   // no line holds "</root>"; nothing written
+  NotFound,     // the list file does not exist
+  Unreadable,   // it could not be read
+  ReadOnly,     // it cannot be replaced
+  TooLarge,     // it holds, or would hold, more than kMaxListLines lines
+  WriteFailed,  // writing the replacement failed; the old file is intact
+};
+
+enum class DeleteResult {
+  Deleted,          // the record's line was removed and the file rewritten
+  NothingToDelete,  // no such record; the file was rewritten with its lines unchanged
+  NotFound,
+  Unreadable,
+  ReadOnly,
+  TooLarge,
+  WriteFailed,
+};
+
+// The buffer steps of WriteXML. Every line present on entry is tested in order: a line that
+// contains storedTitle (an empty title is contained in every non-empty line) stops the call with
+// Duplicate; otherwise every line that contains "</root>" is replaced by the record and one
+// "</root>" line per replaced line is appended. The buffer is only changed on Written.
+WriteResult InsertRecord(std::vector<std::u16string>& lines, std::u16string_view storedTitle,
+                         const std::u16string& record);
+
+// Removes the index-th line (1-based) among those that contain "<item>". False when there is none.
+bool RemoveRecord(std::vector<std::u16string>& lines, std::int32_t index);
+
+// Appends a record for title and url to the list file fileName in the list folder. The title is
+// stored escaped and as the code page can hold it, and the duplicate test looks for exactly that.
+WriteResult WriteXML(FileSystem& fs, const AnsiCodec& codec, std::u16string_view installFolder,
+                     std::u16string_view fileName, std::u16string_view title, std::u16string_view url);
+
+// Deletes the index-th record (1-based) of the list file xmlName in the list folder.
+DeleteResult DelXMLnode(FileSystem& fs, const AnsiCodec& codec, std::u16string_view installFolder,
+                        std::u16string_view xmlName, std::int32_t index);
+
+// The two toolbar commands that add the open page to a list.
+enum class GameList { Favorites, Local };
+
+enum class MessageIcon { Information, Error };
+
+struct Message {
+  std::u16string text;
+  MessageIcon icon;
+};
+
+struct AddOutcome {
+  WriteResult result;
+  // Run in the left pane before the message opens (a "javascript:" address); empty when nothing
+  // was written.
+  std::u16string leftScript;
+  Message message;
+};
+
+std::u16string_view ListFileName(GameList list);
+
+// The message a caller shows for a result of WriteXML on the given list.
+Message WriteMessage(GameList list, WriteResult result);
+
+AddOutcome AddToList(FileSystem& fs, const AnsiCodec& codec, std::u16string_view installFolder, GameList list,
+                     std::u16string_view title, std::u16string_view url);
+
+}  // namespace tw::lists

@@ -1,0 +1,305 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/core/text.h"
+#include "shell/command_window/core/game_lists.h"
+#include "support/codec_iconv.h"
+
+namespace tw::lists {
+namespace {
+
+const std::u16string kFolder = u"C:\\Games\\Tarnwick";
+const std::u16string kFav = u"C:\\Games\\Tarnwick\\data\\leftview\\gamefavorites.xml";
+const std::u16string kLocal = u"C:\\Games\\Tarnwick\\data\\leftview\\gamelocal.xml";
+const std::string kHeader = "<?xml version=\"1.0\" encoding=\"gb2312\"?>\r\n<root>\r\n";
+
+// GBK bytes of a few titles (written as bytes so the test does not depend on the codec under test).
+const std::string kLianLianKan = "\xC1\xAC\xC1\xAC\xBF\xB4";        // 连连看
+const std::string kXiaoXiaoLe = "\xCF\xFB\xCF\xFB\xC0\xD6";         // 消消乐
+
+std::string Record(const std::string& title, const std::string& url) {
+  return "<item><txt>" + title + "</txt><url><![CDATA[" + url + "]]></url></item>";
+}
+
+class ListsTest : public ::testing::Test {
+ protected:
+  WriteResult Write(const std::u16string& title, const std::u16string& url,
+                    std::u16string_view file = kFavoritesFile) {
+    return WriteXML(fs, gbk, kFolder, file, title, url);
+  }
+  test::IconvCodec gbk;
+  test::MemoryFileSystem fs;
+};
+
+TEST_F(ListsTest, ListPathJoinsTheFolderByPlainConcatenation) {
+  EXPECT_EQ(ListPath(kFolder, kFavoritesFile), kFav);
+  EXPECT_EQ(ListPath(u"D:", u"x.xml"), u"D:\\data\\leftview\\x.xml");
+}
+
+TEST_F(ListsTest, FirstRecordTakesThePlaceOfTheClosingLine) {
+  fs.files[kFav] = kHeader + "</root>\r\n";
+  EXPECT_EQ(Write(u"Abc", u"http://127.0.0.1/abc.htm"), WriteResult::Written);
+  EXPECT_EQ(fs.files[kFav], kHeader + Record("Abc", "http://127.0.0.1/abc.htm") + "\r\n</root>\r\n");
+}
+
+TEST_F(ListsTest, RecordsStayOldestFirstAndOtherLinesAreKept) {
+  fs.files[kFav] = kHeader + "</root>\r\n<!-- tail -->";
+  ASSERT_EQ(Write(u"One", u"http://a/1"), WriteResult::Written);
+  ASSERT_EQ(Write(u"Two", u"http://a/2"), WriteResult::Written);
+  // The tail line was after the old closing line, so it now stands between the records and it.
+  EXPECT_EQ(fs.files[kFav], kHeader + Record("One", "http://a/1") + "\r\n<!-- tail -->\r\n" +
+                                Record("Two", "http://a/2") + "\r\n</root>\r\n");
+}
+
+TEST_F(ListsTest, DuplicatesAreRefusedByTitleAndLeaveTheFileByteForByte) {
+  const std::string before = kHeader + Record("Abc", "http://a/abc") + "\r\n</root>\r\n";
+  struct Case { std::u16string title; const char* why; };
+  const Case cases[] = {
+      {u"Abc", "same title, other address"},
+      {u"Ab", "substring of a title"},
+      {u"root", "part of the root tags"},
+      {u"item", "part of a record's tags"},
+      {u"a/ab", "part of an address"},
+      {u"xml version", "part of the declaration"},
+      {u"", "empty title, non-empty lines exist"},
+  };
+  for (const auto& c : cases) {
+    fs.files[kFav] = before;
+    fs.writes = 0;
+    EXPECT_EQ(Write(c.title, u"http://other/"), WriteResult::Duplicate) << c.why;
+    EXPECT_EQ(fs.files[kFav], before) << c.why;
+    EXPECT_EQ(fs.writes, 0) << c.why;
+  }
+}
+
+TEST_F(ListsTest, ATitleFoundOnlyAfterTheClosingLineIsStillADuplicate) {
+  fs.files[kFav] = kHeader + "</root>\r\n<!-- Zed -->\r\n";
+  EXPECT_EQ(Write(u"Zed", u"http://z/"), WriteResult::Duplicate);
+}
+
+TEST_F(ListsTest, EmptyTitleIsAcceptedWhenEveryLineIsEmptyButTheClosingOne) {
+  // "</root>" is non-empty, so an empty title is always refused by a well-formed file.
+  fs.files[kFav] = "\r\n</root>\r\n";
+  EXPECT_EQ(Write(u"", u"http://e/"), WriteResult::Duplicate);
+}
+
+TEST_F(ListsTest, WithoutAClosingLineNothingIsWrittenAndFailureIsReported) {
+  const std::string before = kHeader + Record("Abc", "http://a/") + "\r\n";
+  fs.files[kFav] = before;
+  EXPECT_EQ(Write(u"New", u"http://n/"), WriteResult::NoRootLine);
+  EXPECT_EQ(fs.files[kFav], before);
+  EXPECT_EQ(fs.writes, 0);
+  Message m = WriteMessage(GameList::Favorites, WriteResult::NoRootLine);
+  EXPECT_EQ(m.icon, MessageIcon::Error);
+  EXPECT_NE(m.text, WriteMessage(GameList::Favorites, WriteResult::Written).text);
+}
+
+TEST_F(ListsTest, AClosingTagSharingItsLineReplacesTheWholeLine) {
+  fs.files[kFav] = "<root></root>";
+  EXPECT_EQ(Write(u"Abc", u"http://a/"), WriteResult::Written);
+  EXPECT_EQ(fs.files[kFav], Record("Abc", "http://a/") + "\r\n</root>\r\n");
+}
+
+TEST_F(ListsTest, EveryClosingLineGetsACopyOfTheRecord) {
+  fs.files[kFav] = "<root>\r\n</root>\r\n</root>\r\n";
+  EXPECT_EQ(Write(u"Abc", u"http://a/"), WriteResult::Written);
+  const std::string r = Record("Abc", "http://a/");
+  EXPECT_EQ(fs.files[kFav], "<root>\r\n" + r + "\r\n" + r + "\r\n</root>\r\n</root>\r\n");
+}
+
+TEST_F(ListsTest, LoneCrEndsALineLoneLfDoesNotAndTheRewriteUsesCrLf) {
+  fs.files[kFav] = "<root>\r<!-- a\nb -->\r\n</root>";
+  EXPECT_EQ(Write(u"Abc", u"http://a/"), WriteResult::Written);
+  EXPECT_EQ(fs.files[kFav], "<root>\r\n<!-- a\nb -->\r\n" + Record("Abc", "http://a/") + "\r\n</root>\r\n");
+}
+
+TEST_F(ListsTest, ChineseTitlesRoundTripThroughCodePage936ByteForByte) {
+  const std::string before = kHeader + Record(kLianLianKan, "http://127.0.0.1:18473/g1.htm") + "\r\n</root>\r\n";
+  fs.files[kLocal] = before;
+  EXPECT_EQ(Write(u"消消乐", u"http://127.0.0.1:18473/g2.htm", kLocalFile), WriteResult::Written);
+  EXPECT_EQ(fs.files[kLocal], kHeader + Record(kLianLianKan, "http://127.0.0.1:18473/g1.htm") + "\r\n" +
+                                  Record(kXiaoXiaoLe, "http://127.0.0.1:18473/g2.htm") + "\r\n</root>\r\n");
+  // A title read back from the file is recognised as the one stored.
+  const std::string after = fs.files[kLocal];
+  EXPECT_EQ(Write(u"连连看", u"http://x/", kLocalFile), WriteResult::Duplicate);
+  EXPECT_EQ(fs.files[kLocal], after);
+}
+
+TEST_F(ListsTest, ATitleTheCodePageCannotHoldIsComparedAsStored) {
+  fs.files[kFav] = kHeader + "</root>\r\n";
+  // U+0E01 (Thai) is not in GBK: it is stored as '?', and the same title must then count as present.
+  ASSERT_EQ(Write(u"Game \u0E01", u"http://c/"), WriteResult::Written);
+  EXPECT_NE(fs.files[kFav].find("<txt>Game ?</txt>"), std::string::npos);
+  EXPECT_EQ(Write(u"Game \u0E01", u"http://c/2"), WriteResult::Duplicate);
+}
+
+TEST(Escaping, TitleMarkupIsEscapedAndControlsBecomeBlanks) {
+  EXPECT_EQ(EscapeTitle(u"a<b>&c"), u"a&lt;b&gt;&amp;c");
+  EXPECT_EQ(EscapeTitle(std::u16string(u"x\r\ny\tz\0w\u007F\u0085", 10)), u"x  y z w  ");
+  EXPECT_EQ(EscapeTitle(u"</root>"), u"&lt;/root&gt;");
+  EXPECT_EQ(EscapeTitle(u"连连看"), u"连连看");
+}
+
+TEST(Escaping, UrlCannotEndItsSectionOrCarryTags) {
+  EXPECT_EQ(EscapeUrl(u"http://a/?q=]]>x"), u"http://a/?q=]]]]><![CDATA[>x");
+  EXPECT_EQ(EscapeUrl(u"]]]>"), u"]]]]]><![CDATA[>");
+  EXPECT_EQ(EscapeUrl(u"]]>]]>"), u"]]]]><![CDATA[>]]]]><![CDATA[>");
+  EXPECT_EQ(EscapeUrl(u"] ]>"), u"] ]>");
+  EXPECT_EQ(EscapeUrl(u"http://a/</root><item>"), u"http://a/%3C/root>%3Citem>");
+  EXPECT_EQ(EscapeUrl(u"http://a/\r\nb"), u"http://a/  b");
+  EXPECT_EQ(EscapeUrl(u"http://a/?x=1&y=2"), u"http://a/?x=1&y=2");
+}
+
+// Decodes the CDATA sections of a stored address back into the text they hold.
+std::u16string UnCdata(std::u16string_view stored) {
+  return ReplaceAll(stored, u"]]><![CDATA[", u"");
+}
+
+TEST(Escaping, SplitSectionsStillHoldTheWholeAddress) {
+  for (std::u16string url : {u"a]]>b", u"]]>", u"x]]]>>y", u"]]>]]>]>"}) {
+    std::u16string stored = EscapeUrl(url);
+    EXPECT_EQ(UnCdata(stored), url);
+    // Every end marker left in the stored text is one of the inserted section boundaries.
+    auto count = [&](std::u16string_view what) {
+      std::size_t n = 0;
+      for (std::size_t p = stored.find(what); p != std::u16string::npos; p = stored.find(what, p + 1)) ++n;
+      return n;
+    };
+    EXPECT_EQ(count(u"]]>"), count(u"]]><![CDATA["));
+  }
+}
+
+TEST_F(ListsTest, HostilePageTextCannotPlantRecordsOrBreakTheList) {
+  fs.files[kFav] = kHeader + "</root>\r\n";
+  const std::u16string title = u"Evil</txt></item>\r\n<item><txt>Planted</txt><url><![CDATA[x]]></url></item>\r\n</root>";
+  const std::u16string url = u"http://e/]]></url></item>\r\n</root><item>";
+  ASSERT_EQ(Write(title, url), WriteResult::Written);
+  std::vector<std::u16string> lines = SplitLines(gbk.Decode(fs.files[kFav]));
+  ASSERT_EQ(lines.size(), 4u);
+  int items = 0, closings = 0;
+  for (const auto& l : lines) {
+    items += l.find(u"<item>") != std::u16string::npos;
+    closings += l.find(u"</root>") != std::u16string::npos;
+  }
+  EXPECT_EQ(items, 1);
+  EXPECT_EQ(closings, 1);
+  EXPECT_EQ(lines[3], u"</root>");
+  // The record still has exactly one title and one address element.
+  EXPECT_EQ(lines[2].find(u"<txt>"), lines[2].rfind(u"<txt>"));
+  EXPECT_EQ(lines[2].find(u"</url>"), lines[2].rfind(u"</url>"));
+  // The next add still finds its place.
+  EXPECT_EQ(Write(u"Good", u"http://g/"), WriteResult::Written);
+  EXPECT_EQ(SplitLines(gbk.Decode(fs.files[kFav])).back(), u"</root>");
+}
+
+TEST_F(ListsTest, MissingUnreadableReadOnlyAndOverlongFilesAreNeverRewritten) {
+  EXPECT_EQ(Write(u"A", u"u"), WriteResult::NotFound);
+  EXPECT_TRUE(fs.files.empty()) << "a missing list must not be created";
+
+  const std::string before = kHeader + "</root>\r\n";
+  fs.files[kFav] = before;
+  fs.unreadable.insert(kFav);
+  EXPECT_EQ(Write(u"A", u"u"), WriteResult::Unreadable);
+  fs.unreadable.clear();
+  fs.readOnly.insert(kFav);
+  EXPECT_EQ(Write(u"A", u"u"), WriteResult::ReadOnly);
+  EXPECT_EQ(fs.files[kFav], before);
+  fs.readOnly.clear();
+
+  for (WriteResult r : {WriteResult::NotFound, WriteResult::Unreadable, WriteResult::ReadOnly,
+                        WriteResult::TooLarge, WriteResult::WriteFailed}) {
+    for (GameList list : {GameList::Favorites, GameList::Local}) {
+      Message m = WriteMessage(list, r);
+      EXPECT_EQ(m.icon, MessageIcon::Error);
+      EXPECT_FALSE(m.text.empty());
+      EXPECT_NE(m.text, WriteMessage(list, WriteResult::Written).text);
+    }
+  }
+}
+
+std::string ManyLines(std::size_t total) {
+  std::string s = "<root>\r\n";
+  for (std::size_t i = 2; i < total; ++i) s += Record("g" + std::to_string(i), "http://h/") + "\r\n";
+  return s + "</root>\r\n";
+}
+
+TEST_F(ListsTest, TheLineBufferHoldsAtMost32767Lines) {
+  // 32,766 lines grow to the limit; at the limit, or beyond it, the file stays as it is.
+  fs.files[kFav] = ManyLines(kMaxListLines - 1);
+  EXPECT_EQ(Write(u"New one", u"http://n/"), WriteResult::Written);
+  EXPECT_EQ(SplitLines(gbk.Decode(fs.files[kFav])).size(), kMaxListLines);
+  for (std::size_t total : {kMaxListLines, kMaxListLines + 1}) {
+    const std::string before = ManyLines(total);
+    fs.files[kFav] = before;
+    fs.writes = 0;
+    EXPECT_EQ(Write(u"Another", u"http://n/"), WriteResult::TooLarge) << total;
+    EXPECT_EQ(fs.files[kFav], before);
+    EXPECT_EQ(fs.writes, 0);
+  }
+}
+
+TEST_F(ListsTest, AFailureAtAnyWriteStepLeavesTheOldFileByteForByte) {
+  const std::string before = kHeader + Record(kLianLianKan, "http://a/") + "\r\n</root>\r\n";
+  const std::string want = kHeader + Record(kLianLianKan, "http://a/") + "\r\n" + Record(kXiaoXiaoLe, "http://b/") +
+                           "\r\n</root>\r\n";
+  for (std::size_t cut = 0; cut < want.size(); ++cut) {
+    fs.files[kFav] = before;
+    fs.failAfterBytes = cut;
+    ASSERT_EQ(Write(u"消消乐", u"http://b/"), WriteResult::WriteFailed) << cut;
+    ASSERT_EQ(fs.files[kFav], before) << cut;
+  }
+  fs.failAfterBytes.reset();
+  fs.failRename = true;
+  EXPECT_EQ(Write(u"消消乐", u"http://b/"), WriteResult::WriteFailed);
+  EXPECT_EQ(fs.files[kFav], before);
+  fs.failRename = false;
+  EXPECT_EQ(Write(u"消消乐", u"http://b/"), WriteResult::Written);
+  EXPECT_EQ(fs.files[kFav], want);
+}
+
+TEST_F(ListsTest, AddToListGivesTheScriptAndTheMessagesOfEachButton) {
+  struct Case {
+    GameList list;
+    std::u16string_view file;
+    std::u16string script, added, already;
+  };
+  const Case cases[] = {
+      {GameList::Favorites, kFavoritesFile, u"javascript:get_xml('gamefavorites.xml','gamefavorites');",
+       u"游戏收藏成功!", u"游戏已经被收藏!"},
+      {GameList::Local, kLocalFile, u"javascript:get_xml('gamelocal.xml','gamelocal');",
+       u"此游戏已经下载到本地,下次在玩的时候,无需加载.", u"此游戏已经下载!"},
+  };
+  for (const auto& c : cases) {
+    const std::u16string path = ListPath(kFolder, c.file);
+    fs.files[path] = kHeader + "</root>\r\n";
+    AddOutcome first = AddToList(fs, gbk, kFolder, c.list, u"连连看", u"http://g/");
+    EXPECT_EQ(first.result, WriteResult::Written);
+    EXPECT_EQ(first.leftScript, c.script);
+    EXPECT_EQ(first.message.text, c.added);
+    EXPECT_EQ(first.message.icon, MessageIcon::Information);
+    EXPECT_NE(fs.files[path].find(kLianLianKan), std::string::npos);
+
+    AddOutcome again = AddToList(fs, gbk, kFolder, c.list, u"连连看", u"http://g/");
+    EXPECT_EQ(again.result, WriteResult::Duplicate);
+    EXPECT_TRUE(again.leftScript.empty());
+    EXPECT_EQ(again.message.text, c.already);
+    EXPECT_EQ(again.message.icon, MessageIcon::Error);
+  }
+  // A failed write neither reloads the pane nor says it worked.
+  fs.readOnly.insert(kFav);
+  AddOutcome failed = AddToList(fs, gbk, kFolder, GameList::Favorites, u"Other", u"http://o/");
+  EXPECT_EQ(failed.result, WriteResult::ReadOnly);
+  EXPECT_TRUE(failed.leftScript.empty());
+  EXPECT_EQ(failed.message.icon, MessageIcon::Error);
+}
+
+TEST_F(ListsTest, AShortenedTabCaptionIsStoredAsItIs) {
+  fs.files[kFav] = kHeader + "</root>\r\n";
+  EXPECT_EQ(Write(u"123456789012345...", u"http://l/"), WriteResult::Written);
+  EXPECT_NE(fs.files[kFav].find("<txt>123456789012345...</txt>"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tw::lists
