@@ -1,0 +1,373 @@
+#include "common/win/ax_host.h"
+
+#include <olectl.h>
+
+namespace tw::win {
+namespace {
+
+const wchar_t kHostClass[] = L"TwAxHost";
+
+// The event sink: an IDispatch that answers to the control's event interface.
+class EventSink final : public IDispatch {
+ public:
+  EventSink(REFIID iid, EventHandler handler) : iid_(iid), handler_(std::move(handler)) {}
+
+  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+    if (!ppv) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == iid_) {
+      *ppv = static_cast<IDispatch*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
+  STDMETHODIMP_(ULONG) Release() override {
+    LONG r = InterlockedDecrement(&refs_);
+    if (r == 0) delete this;
+    return r;
+  }
+  STDMETHODIMP GetTypeInfoCount(UINT* n) override {
+    if (n) *n = 0;
+    return S_OK;
+  }
+  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override {
+    if (handler_) {
+      DISPPARAMS empty{};
+      handler_(id, params ? params : &empty);
+    }
+    return S_OK;
+  }
+  void Disconnect() { handler_ = nullptr; }
+
+ private:
+  LONG refs_ = 1;
+  IID iid_;
+  EventHandler handler_;
+};
+
+}  // namespace
+
+// The container side of one hosted control.
+class AxSite final : public IOleClientSite, public IOleInPlaceSite, public IOleControlSite, public IDispatch {
+ public:
+  explicit AxSite(HWND host) : host_(host), frame_(this) {}
+
+  // IUnknown
+  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (riid == IID_IUnknown || riid == IID_IOleClientSite) *ppv = static_cast<IOleClientSite*>(this);
+    else if (riid == IID_IOleWindow || riid == IID_IOleInPlaceSite) *ppv = static_cast<IOleInPlaceSite*>(this);
+    else if (riid == IID_IOleControlSite) *ppv = static_cast<IOleControlSite*>(this);
+    else if (riid == IID_IDispatch) *ppv = static_cast<IDispatch*>(this);
+    else if (riid == IID_IOleInPlaceFrame || riid == IID_IOleInPlaceUIWindow) *ppv = static_cast<IOleInPlaceFrame*>(&frame_);
+    if (!*ppv) return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
+  STDMETHODIMP_(ULONG) Release() override {
+    LONG r = InterlockedDecrement(&refs_);
+    if (r == 0) delete this;
+    return r;
+  }
+
+  // IOleClientSite
+  STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
+  STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
+  STDMETHODIMP GetContainer(IOleContainer** c) override {
+    if (c) *c = nullptr;
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP ShowObject() override { return S_OK; }
+  STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
+  STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
+
+  // IOleWindow / IOleInPlaceSite
+  STDMETHODIMP GetWindow(HWND* w) override {
+    if (!w) return E_POINTER;
+    *w = host_;
+    return S_OK;
+  }
+  STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+  STDMETHODIMP CanInPlaceActivate() override { return S_OK; }
+  STDMETHODIMP OnInPlaceActivate() override { return S_OK; }
+  STDMETHODIMP OnUIActivate() override { return S_OK; }
+  STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc, LPRECT pos, LPRECT clip,
+                                LPOLEINPLACEFRAMEINFO info) override {
+    if (frame) {
+      *frame = &frame_;
+      AddRef();
+    }
+    if (doc) *doc = nullptr;
+    if (pos) GetClientRect(host_, pos);
+    if (clip) GetClientRect(host_, clip);
+    if (info) {
+      info->cb = sizeof(OLEINPLACEFRAMEINFO);
+      info->fMDIApp = FALSE;
+      info->hwndFrame = GetAncestor(host_, GA_ROOT);
+      info->haccel = nullptr;
+      info->cAccelEntries = 0;
+    }
+    return S_OK;
+  }
+  STDMETHODIMP Scroll(SIZE) override { return E_NOTIMPL; }
+  STDMETHODIMP OnUIDeactivate(BOOL) override { return S_OK; }
+  STDMETHODIMP OnInPlaceDeactivate() override { return S_OK; }
+  STDMETHODIMP DiscardUndoState() override { return E_NOTIMPL; }
+  STDMETHODIMP DeactivateAndUndo() override { return E_NOTIMPL; }
+  STDMETHODIMP OnPosRectChange(LPCRECT) override { return S_OK; }
+
+  // IOleControlSite
+  STDMETHODIMP OnControlInfoChanged() override { return S_OK; }
+  STDMETHODIMP LockInPlaceActive(BOOL) override { return S_OK; }
+  STDMETHODIMP GetExtendedControl(IDispatch** d) override {
+    if (d) *d = nullptr;
+    return E_NOTIMPL;
+  }
+  STDMETHODIMP TransformCoords(POINTL*, POINTF*, DWORD) override { return E_NOTIMPL; }
+  STDMETHODIMP TranslateAccelerator(MSG*, DWORD) override { return S_FALSE; }
+  STDMETHODIMP OnFocus(BOOL) override { return S_OK; }
+  STDMETHODIMP ShowPropertyFrame() override { return E_NOTIMPL; }
+
+  // IDispatch: the ambient properties.
+  STDMETHODIMP GetTypeInfoCount(UINT* n) override {
+    if (n) *n = 0;
+    return S_OK;
+  }
+  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*, UINT*) override {
+    if (!(flags & DISPATCH_PROPERTYGET) || !result) return DISP_E_MEMBERNOTFOUND;
+    VariantInit(result);
+    switch (id) {
+      case DISPID_AMBIENT_USERMODE:
+        result->vt = VT_BOOL;
+        result->boolVal = VARIANT_TRUE;
+        return S_OK;
+      case DISPID_AMBIENT_MESSAGEREFLECT:
+      case DISPID_AMBIENT_SHOWGRABHANDLES:
+      case DISPID_AMBIENT_SHOWHATCHING:
+      case DISPID_AMBIENT_UIDEAD:
+        result->vt = VT_BOOL;
+        result->boolVal = VARIANT_FALSE;
+        return S_OK;
+      case DISPID_AMBIENT_BACKCOLOR:
+        result->vt = VT_I4;
+        result->lVal = static_cast<LONG>(GetSysColor(COLOR_WINDOW));
+        return S_OK;
+      case DISPID_AMBIENT_FORECOLOR:
+        result->vt = VT_I4;
+        result->lVal = static_cast<LONG>(GetSysColor(COLOR_WINDOWTEXT));
+        return S_OK;
+      case DISPID_AMBIENT_LOCALEID:
+        result->vt = VT_I4;
+        result->lVal = static_cast<LONG>(GetUserDefaultLCID());
+        return S_OK;
+      default:
+        return DISP_E_MEMBERNOTFOUND;
+    }
+  }
+
+  HWND host() const { return host_; }
+
+ private:
+  // The frame and document window the control may ask for: the top-level window, no menus or tools.
+  class Frame final : public IOleInPlaceFrame {
+   public:
+    explicit Frame(AxSite* site) : site_(site) {}
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+      if (!ppv) return E_POINTER;
+      if (riid == IID_IUnknown || riid == IID_IOleWindow || riid == IID_IOleInPlaceUIWindow ||
+          riid == IID_IOleInPlaceFrame) {
+        *ppv = static_cast<IOleInPlaceFrame*>(this);
+        AddRef();
+        return S_OK;
+      }
+      *ppv = nullptr;
+      return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return site_->AddRef(); }
+    STDMETHODIMP_(ULONG) Release() override { return site_->Release(); }
+    STDMETHODIMP GetWindow(HWND* w) override {
+      if (!w) return E_POINTER;
+      *w = GetAncestor(site_->host(), GA_ROOT);
+      return S_OK;
+    }
+    STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP GetBorder(LPRECT) override { return INPLACE_E_NOTOOLSPACE; }
+    STDMETHODIMP RequestBorderSpace(LPCBORDERWIDTHS) override { return INPLACE_E_NOTOOLSPACE; }
+    STDMETHODIMP SetBorderSpace(LPCBORDERWIDTHS) override { return S_OK; }
+    STDMETHODIMP SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) override { return S_OK; }
+    STDMETHODIMP InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override { return S_OK; }
+    STDMETHODIMP SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
+    STDMETHODIMP RemoveMenus(HMENU) override { return S_OK; }
+    STDMETHODIMP SetStatusText(LPCOLESTR) override { return S_OK; }
+    STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
+    STDMETHODIMP TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
+
+   private:
+    AxSite* site_;
+  };
+
+  LONG refs_ = 1;
+  HWND host_;
+  Frame frame_;
+};
+
+namespace {
+
+bool RegisterHostClass() {
+  WNDCLASSEXW wc{};
+  if (GetClassInfoExW(GetModuleHandleW(nullptr), kHostClass, &wc)) return true;
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  wc.lpszClassName = kHostClass;
+  return RegisterClassExW(&wc) != 0;
+}
+
+}  // namespace
+
+HRESULT AxHost::Create(HWND parent, const RECT& rc, REFCLSID clsid, REFIID eventsIn, EventHandler onEvent,
+                       IPropertyBag* initialState) {
+  Destroy();
+  if (!RegisterHostClass()) return HRESULT_FROM_WIN32(GetLastError());
+  hwnd_ = CreateWindowExW(0, kHostClass, L"", WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, rc.left, rc.top,
+                          rc.right - rc.left, rc.bottom - rc.top, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (!hwnd_) return HRESULT_FROM_WIN32(GetLastError());
+  site_ = new AxSite(hwnd_);
+
+  HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(&unknown_));
+  if (FAILED(hr)) {
+    Destroy();
+    return hr;
+  }
+  ComPtr<IOleObject> ole;
+  hr = unknown_.As(IID_IOleObject, ole);
+  if (FAILED(hr)) {
+    Destroy();
+    return hr;
+  }
+  DWORD misc = 0;
+  ole->GetMiscStatus(DVASPECT_CONTENT, &misc);
+  if (misc & OLEMISC_SETCLIENTSITEFIRST) ole->SetClientSite(static_cast<IOleClientSite*>(site_));
+
+  bool loaded = false;
+  if (initialState) {
+    ComPtr<IPersistPropertyBag> bag;
+    if (SUCCEEDED(unknown_.As(IID_IPersistPropertyBag, bag)))
+      loaded = SUCCEEDED(bag->Load(initialState, nullptr));
+  }
+  if (!loaded) {
+    ComPtr<IPersistStreamInit> psi;
+    if (SUCCEEDED(unknown_.As(IID_IPersistStreamInit, psi))) {
+      psi->InitNew();
+    } else {
+      ComPtr<IPersistPropertyBag> bag;
+      if (SUCCEEDED(unknown_.As(IID_IPersistPropertyBag, bag))) bag->InitNew();
+    }
+  }
+  if (!(misc & OLEMISC_SETCLIENTSITEFIRST)) ole->SetClientSite(static_cast<IOleClientSite*>(site_));
+  ole->SetHostNames(L"Tarnwick", nullptr);
+
+  RECT inner{0, 0, rc.right - rc.left, rc.bottom - rc.top};
+  hr = ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, static_cast<IOleClientSite*>(site_), 0, hwnd_, &inner);
+  if (FAILED(hr)) {
+    Destroy();
+    return hr;
+  }
+  unknown_.As(IID_IDispatch, dispatch_);
+
+  IID events = eventsIn;
+  if (events == IID_NULL) {
+    ComPtr<IProvideClassInfo2> pci;
+    if (SUCCEEDED(unknown_.As(IID_IProvideClassInfo2, pci))) pci->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &events);
+  }
+  if (events != IID_NULL && onEvent) {
+    ComPtr<IConnectionPointContainer> cpc;
+    if (SUCCEEDED(unknown_.As(IID_IConnectionPointContainer, cpc))) {
+      ComPtr<IConnectionPoint> cp;
+      if (SUCCEEDED(cpc->FindConnectionPoint(events, &cp))) {
+        auto* sink = new EventSink(events, std::move(onEvent));
+        DWORD cookie = 0;
+        if (SUCCEEDED(cp->Advise(sink, &cookie))) {
+          sinkPoint_ = cp;
+          sink_ = sink;
+          cookie_ = cookie;
+        } else {
+          sink->Release();
+        }
+      }
+    }
+  }
+  return S_OK;
+}
+
+void AxHost::Destroy() {
+  if (sink_) {
+    static_cast<EventSink*>(sink_)->Disconnect();
+    if (sinkPoint_) sinkPoint_->Unadvise(cookie_);
+    sink_->Release();
+    sink_ = nullptr;
+  }
+  sinkPoint_.Reset();
+  if (unknown_) {
+    ComPtr<IOleInPlaceObject> ipo;
+    if (SUCCEEDED(unknown_.As(IID_IOleInPlaceObject, ipo))) ipo->InPlaceDeactivate();
+    ComPtr<IOleObject> ole;
+    if (SUCCEEDED(unknown_.As(IID_IOleObject, ole))) {
+      ole->Close(OLECLOSE_NOSAVE);
+      ole->SetClientSite(nullptr);
+    }
+  }
+  dispatch_.Reset();
+  unknown_.Reset();
+  if (site_) {
+    site_->Release();
+    site_ = nullptr;
+  }
+  if (hwnd_) {
+    DestroyWindow(hwnd_);
+    hwnd_ = nullptr;
+  }
+}
+
+void AxHost::Move(int x, int y, int w, int h) {
+  if (!hwnd_) return;
+  if (w < 0) w = 0;
+  if (h < 0) h = 0;
+  MoveWindow(hwnd_, x, y, w, h, TRUE);
+  ComPtr<IOleInPlaceObject> ipo;
+  if (unknown_ && SUCCEEDED(unknown_.As(IID_IOleInPlaceObject, ipo))) {
+    RECT r{0, 0, w, h};
+    ipo->SetObjectRects(&r, &r);
+  }
+}
+
+void AxHost::Show(bool visible) {
+  if (hwnd_) ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE);
+}
+
+HRESULT AxHost::Invoke(DISPID id, WORD flags, VARIANT* args, UINT argCount, VARIANT* result) {
+  if (!dispatch_) return E_NOINTERFACE;
+  DISPPARAMS dp{args, nullptr, argCount, 0};
+  DISPID named = DISPID_PROPERTYPUT;
+  if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
+    dp.rgdispidNamedArgs = &named;
+    dp.cNamedArgs = 1;
+  }
+  if (result) VariantInit(result);
+  return dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &dp, result, nullptr, nullptr);
+}
+
+HRESULT AxHost::Put(DISPID id, VARIANT value) {
+  return Invoke(id, DISPATCH_PROPERTYPUT, &value, 1, nullptr);
+}
+
+}  // namespace tw::win

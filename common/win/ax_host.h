@@ -1,0 +1,61 @@
+// A small ActiveX container: hosts one control (the platform's WebBrowser, or any in-process
+// control such as Corvala's) inside a child window of ours, in place active, with ambient
+// properties and one event sink on the control's default source interface.
+#pragma once
+
+#include <windows.h>
+#include <ole2.h>
+#include <ocidl.h>
+
+#include <functional>
+
+#include "common/win/com_ptr.h"
+
+namespace tw::win {
+
+// Receives the control's events by dispatch id; the arguments are in DISPPARAMS order (reversed).
+using EventHandler = std::function<void(DISPID id, DISPPARAMS* params)>;
+
+class AxSite;
+
+class AxHost {
+ public:
+  AxHost() = default;
+  AxHost(const AxHost&) = delete;
+  AxHost& operator=(const AxHost&) = delete;
+  ~AxHost() { Destroy(); }
+
+  // Creates the host window as a child of `parent` and the control in it, in place active.
+  // `events` is the event interface to connect (IID_NULL: the control's default source found
+  // through IProvideClassInfo2, none if it has none).
+  HRESULT Create(HWND parent, const RECT& rc, REFCLSID clsid, REFIID events, EventHandler onEvent,
+                 IPropertyBag* initialState = nullptr);
+  void Destroy();
+
+  HWND hwnd() const { return hwnd_; }
+  IDispatch* dispatch() const { return dispatch_.Get(); }
+  IUnknown* control() const { return unknown_.Get(); }
+
+  void Move(int x, int y, int w, int h);
+  void Show(bool visible);
+  bool visible() const { return hwnd_ && IsWindowVisible(hwnd_); }
+
+  // Late-bound calls by dispatch id.
+  HRESULT Invoke(DISPID id, WORD flags, VARIANT* args, UINT argCount, VARIANT* result);
+  HRESULT Call(DISPID id, VARIANT* args = nullptr, UINT argCount = 0, VARIANT* result = nullptr) {
+    return Invoke(id, DISPATCH_METHOD, args, argCount, result);
+  }
+  HRESULT Get(DISPID id, VARIANT* result) { return Invoke(id, DISPATCH_PROPERTYGET, nullptr, 0, result); }
+  HRESULT Put(DISPID id, VARIANT value);
+
+ private:
+  HWND hwnd_ = nullptr;
+  AxSite* site_ = nullptr;
+  ComPtr<IUnknown> unknown_;
+  ComPtr<IDispatch> dispatch_;
+  ComPtr<IConnectionPoint> sinkPoint_;
+  IDispatch* sink_ = nullptr;
+  DWORD cookie_ = 0;
+};
+
+}  // namespace tw::win
