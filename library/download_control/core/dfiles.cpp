@@ -1,0 +1,246 @@
+#include "library/download_control/core/dfiles.h"
+
+#include <limits>
+
+namespace tw::download {
+namespace {
+
+std::u16string Decimal(std::int64_t value) {
+  std::string digits = std::to_string(value);
+  return std::u16string(digits.begin(), digits.end());
+}
+
+std::int32_t Clamp32(std::int64_t value) {
+  if (value > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
+  if (value < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
+  return static_cast<std::int32_t>(value);
+}
+
+// Content up to this size is reserved in one piece when the server announces it.
+constexpr std::int64_t kMaxReserve = 512ll * 1024 * 1024;
+
+}  // namespace
+
+std::u16string JoinTarget(const std::u16string& fileUrl, const std::u16string& saveFilePath,
+                          const std::u16string& fileName) {
+  if (fileUrl.empty() || saveFilePath.empty()) return {};
+  return saveFilePath + fileName;
+}
+
+std::u16string RedirectTarget(const std::u16string& saveFilePath, const std::u16string& newAddress) {
+  std::u16string address = newAddress;
+  for (auto& c : address)
+    if (c == u'/') c = u'\\';
+  std::size_t slash = address.rfind(u'\\');
+  std::u16string name = slash == std::u16string::npos ? address : address.substr(slash + 1);
+  std::u16string target = saveFilePath;
+  if (target.empty() || target.back() != u'\\') target += u'\\';
+  return target + name;
+}
+
+std::pair<std::u16string, std::u16string> StartFailureMessage(const StartFailure& failure) {
+  std::u16string number = Decimal(failure.number);
+  return {number + u"Error: \r\n" + failure.description, u"bkDLControl Internal Error: " + number};
+}
+
+DFiles::DFiles(Transfer& transfer, ContentFiles& files, const AnsiCodec& codec, DFilesEvents& events)
+    : transfer_(transfer), files_(files), codec_(codec), events_(events) {}
+
+DFiles::~DFiles() = default;
+
+void DFiles::SetFileName(const std::u16string& fileName) {
+  saveFileName_ = JoinTarget(fileUrl_, saveFilePath_, fileName);
+}
+
+bool DFiles::BeginDownload(bool wait) {
+  if (downloading_ || fileUrl_.empty() || saveFilePath_.empty()) return false;
+
+  // The read may report its first notifications before Start returns, so the transfer's state
+  // is set up first.
+  downloading_ = true;
+  const std::uint64_t generation = ++generation_;
+  fileSize_ = 0;
+  bytesRead_ = 0;
+  connectionAddress_.clear();
+  cacheFile_.clear();
+  redirectFile_.clear();
+  mimeType_.clear();
+  succeeded_ = false;
+  content_.clear();
+  tempOpen_ = false;
+  expectedBytes_ = 0;
+
+  if (std::optional<StartFailure> failure = transfer_.Start(fileUrl_)) {
+    if (Current(generation)) {
+      Fail(DLErrorKind::Unavailable, failure->description);
+      auto [text, title] = StartFailureMessage(*failure);
+      events_.ShowCriticalMessage(text, title);
+    }
+    return false;
+  }
+  if (!wait) return true;
+  while (Current(generation)) {
+    if (!transfer_.PumpMessages()) break;
+  }
+  return succeeded_;
+}
+
+void DFiles::CancelDownload() {
+  if (!downloading_) return;
+  Stop();
+  percent_ = 0.0f;
+  events_.Repaint();
+  events_.DLCanceled();
+}
+
+void DFiles::Teardown() {
+  if (downloading_) Stop();
+}
+
+void DFiles::Stop() {
+  downloading_ = false;
+  ++generation_;
+  transfer_.Cancel();
+  if (tempOpen_) files_.DiscardTemp();
+  tempOpen_ = false;
+  std::string().swap(content_);
+}
+
+void DFiles::Fail(DLErrorKind kind, const std::u16string& text) {
+  Stop();
+  percent_ = 0.0f;
+  events_.Repaint();
+  events_.DLError(kind, text);
+  events_.DLComplete(0);
+}
+
+void DFiles::SaveFailed(const std::u16string& description) {
+  Fail(DLErrorKind::SaveError, description + u" [" + saveFileName_ + u"]");
+}
+
+std::optional<BarRect> DFiles::ProgressBar(std::int32_t width, std::int32_t height) const {
+  if (!showProgress_ || !(percent_ > 0.0f)) return std::nullopt;
+  double right = static_cast<double>(width) * static_cast<double>(percent_);
+  return BarRect{0, 0, Clamp32(static_cast<std::int64_t>(right)), height};
+}
+
+void DFiles::OnProgress(std::int32_t status, const std::u16string& text, std::int64_t bytesRead,
+                        std::int64_t bytesMax, std::int32_t errorValue) {
+  if (!downloading_) return;
+  const std::uint64_t generation = generation_;
+  switch (status) {
+    case kStatusError:
+      Fail(DLErrorKind::Unknown, Decimal(errorValue));
+      return;
+    case kStatusConnecting:
+      connectionAddress_ = text;
+      events_.DLConnected(text);
+      break;
+    case kStatusRedirecting:
+      redirectFile_ = text;
+      if (failOnRedirect_) {
+        Fail(DLErrorKind::Redirect, u"Redirected to " + text);
+        return;
+      }
+      events_.DLRedirect(text);
+      break;
+    case kStatusBeginDownloadData:
+      fileSize_ = Clamp32(bytesMax);
+      expectedBytes_ = bytesMax;
+      events_.DLFileSize(fileSize_);
+      if (Current(generation)) events_.DLBeginDownload();
+      break;
+    case kStatusDownloadingData:
+    case kStatusEndDownloadData:
+      percent_ = bytesMax < 1 ? 0.0f
+                              : static_cast<float>(static_cast<double>(bytesRead) / static_cast<double>(bytesMax));
+      bytesRead_ = Clamp32(bytesRead);
+      events_.DLProgress(percent_, bytesRead_, Clamp32(bytesMax));
+      break;
+    case kStatusMimeTypeAvailable:
+      mimeType_ = text;
+      events_.DLMIMEType(text);
+      break;
+    case kStatusCacheFileNameAvailable:
+      cacheFile_ = text;
+      events_.DLCacheFile(text);
+      break;
+    default:
+      break;
+  }
+  events_.Repaint();
+}
+
+void DFiles::OnHttpStatus(std::int32_t status) {
+  if (!downloading_ || status < 400) return;
+  Fail(DLErrorKind::Unknown, u"HTTP status " + Decimal(status));
+}
+
+void DFiles::OnData(std::string_view bytes) {
+  if (!downloading_ || bytes.empty()) return;
+  if (!tempOpen_) {
+    FileResult created = files_.CreateTemp(saveFileName_);
+    if (!created.ok) {
+      SaveFailed(created.description);
+      return;
+    }
+    tempOpen_ = true;
+    if (expectedBytes_ > 0 && expectedBytes_ <= kMaxReserve)
+      content_.reserve(static_cast<std::size_t>(expectedBytes_));
+  }
+  FileResult written = files_.AppendTemp(bytes);
+  if (!written.ok) {
+    SaveFailed(written.description);
+    return;
+  }
+  content_.append(bytes);
+}
+
+void DFiles::OnFailed(std::int32_t errorValue) {
+  if (!downloading_) return;
+  Fail(DLErrorKind::Unknown, Decimal(errorValue));
+}
+
+void DFiles::OnFinished() {
+  if (!downloading_) return;
+  const std::uint64_t generation = generation_;
+  const auto received = static_cast<std::int64_t>(content_.size());
+  if (received == 0) {
+    Fail(DLErrorKind::ZeroLength, u"Zero bytes retrieved");
+    return;
+  }
+  if (expectedBytes_ > 0 && received < expectedBytes_) {
+    Fail(DLErrorKind::Unknown,
+         u"Connection closed after " + Decimal(received) + u" of " + Decimal(expectedBytes_) + u" bytes");
+    return;
+  }
+  if (!redirectFile_.empty() && renameOnRedirect_) saveFileName_ = RedirectTarget(saveFilePath_, redirectFile_);
+
+  FileResult committed = files_.CommitTemp(saveFileName_);
+  if (!committed.ok) {
+    SaveFailed(committed.description);
+    return;
+  }
+  tempOpen_ = false;
+  succeeded_ = true;
+  bytesRead_ = Clamp32(received);
+
+  events_.DLComplete(Clamp32(received));
+  if (!Current(generation)) return;
+  std::u16string text = codec_.Decode(content_);
+  std::string().swap(content_);
+  events_.GetHtml(text);
+  if (!Current(generation)) return;
+
+  if (!cacheFile_.empty()) {
+    FileResult deleted = files_.Delete(cacheFile_);
+    if (!deleted.ok) {
+      SaveFailed(deleted.description);
+      return;
+    }
+  }
+  downloading_ = false;
+  ++generation_;
+}
+
+}  // namespace tw::download
