@@ -24,6 +24,28 @@ function(tw_program name)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
 endfunction()
 
+# Adds VERSIONINFO to a program or library: tw_version_resource(target "Description" APP|DLL).
+function(tw_version_resource target description kind)
+  set(TW_RC_NAME ${target})
+  set(TW_RC_DESCRIPTION ${description})
+  if(kind STREQUAL "DLL")
+    set(TW_RC_FILE "${target}.dll")
+    set(TW_RC_FILETYPE "VFT_DLL")
+  else()
+    set(TW_RC_FILE "${target}.exe")
+    set(TW_RC_FILETYPE "VFT_APP")
+  endif()
+  configure_file(${PROJECT_SOURCE_DIR}/common/win/version.rc.in ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc @ONLY)
+  target_sources(${target} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
+endfunction()
+
+# The program icon, drawn at build time.
+add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/generated/tarnwick.ico
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/generated
+  COMMAND python3 ${PROJECT_SOURCE_DIR}/cmake/make_icon.py ${PROJECT_BINARY_DIR}/generated/tarnwick.ico
+  DEPENDS ${PROJECT_SOURCE_DIR}/cmake/make_icon.py)
+add_custom_target(tw_icon DEPENDS ${PROJECT_BINARY_DIR}/generated/tarnwick.ico)
+
 set(TW_WIN_DIRS common/win library shell updater relay tests/wine)
 foreach(dir IN LISTS TW_WIN_DIRS)
   if(EXISTS ${PROJECT_SOURCE_DIR}/${dir}/CMakeLists.txt)
@@ -35,3 +57,4 @@ endforeach()
 add_custom_target(stage ALL
   COMMAND ${CMAKE_COMMAND} -E copy_directory ${PROJECT_SOURCE_DIR}/data ${PROJECT_BINARY_DIR}/bin/data
   COMMENT "Staging data next to the programs")
+

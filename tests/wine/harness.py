@@ -90,6 +90,7 @@ def env(extra=None):
         "LC_ALL": "zh_CN.UTF-8",
         "LOCPATH": LOCALE_DIR,
         "ALSA_CONFIG_PATH": "/usr/share/alsa/alsa.conf:" + os.path.join(BUILD, "alsa-null.conf"),
+        "TW_OPEN_LOG": winpath(OPEN_LOG),
     })
     if st.get("display"):
         e["DISPLAY"] = st["display"]

@@ -1,0 +1,71 @@
+#include <gtest/gtest.h>
+
+#include "shell/main_window/core/layout.h"
+
+namespace tw::layout {
+namespace {
+
+TEST(Layout, WindowOf12000By8000WithTheLeftPaneShown) {
+  Result r = Compute(12000, 8000, false, false);
+  ASSERT_TRUE(r.changed);
+  EXPECT_EQ(r.leftPanel, (Box{0, 0, 2625, 7200}));
+  EXPECT_TRUE(r.leftPanelVisible);
+  EXPECT_EQ(r.webLeft, (Box{-30, -30, 2750, 7245}));
+  EXPECT_EQ(r.statusBar.top, 7280);
+  EXPECT_EQ(r.statusBar.left, 0);
+  EXPECT_EQ(r.topBar.left, 2760);
+  EXPECT_EQ(r.topBar.width, 9150);
+  EXPECT_EQ(r.tabStrip.left, 2760);
+  EXPECT_EQ(r.tabStrip.width, 9150);
+  EXPECT_EQ(r.webPanel, (Box{2760, 960, 9240, 6220}));
+  EXPECT_EQ(r.hideBar.left, 2640);
+  EXPECT_EQ(r.hideBar.height, 7200);
+  EXPECT_EQ(r.hideToggleTop, 2400);
+  EXPECT_EQ(r.webPane.width, 9060);
+  EXPECT_EQ(r.webPane.height, 6220);
+  EXPECT_EQ(r.tabStripSetWidth, 9240);
+}
+
+TEST(Layout, TheSameWindowWithTheLeftPaneHidden) {
+  Result r = Compute(12000, 8000, true, false);
+  EXPECT_FALSE(r.leftPanelVisible);
+  EXPECT_EQ(r.hideBar.left, 0);
+  for (const Box& b : {r.topBar, r.tabStrip, r.webPanel}) {
+    EXPECT_EQ(b.left, 195);
+    EXPECT_EQ(b.width, 11745);
+  }
+  EXPECT_EQ(r.tabStripSetWidth, 11745);
+  EXPECT_EQ(r.webPane.width, 11745 - 180);
+  // Heights and tops do not depend on the left pane.
+  EXPECT_EQ(r.webPanel.height, 6220);
+  EXPECT_EQ(r.topBar.top, 0);
+  EXPECT_EQ(r.tabStrip.top, 540);
+}
+
+TEST(Layout, MinimisedChangesNothing) {
+  Result r = Compute(12000, 8000, false, true);
+  EXPECT_FALSE(r.changed);
+}
+
+TEST(Layout, AtTheMinimumSizeNothingIsNegativeAndBelowItSizesClampAtZero) {
+  Result r = Compute(kMinWidth, kMinHeight, false, false);
+  EXPECT_EQ(r.tabStrip.width, 0);
+  EXPECT_EQ(r.webPanel.height, 0);
+  EXPECT_GE(r.webPanel.width, 0);
+  Result tiny = Compute(100, 100, false, false);
+  for (const Box& b : {tiny.leftPanel, tiny.webLeft, tiny.hideBar, tiny.topBar, tiny.tabStrip, tiny.webPanel,
+                       tiny.webPane}) {
+    EXPECT_GE(b.width, 0);
+    EXPECT_GE(b.height, 0);
+  }
+}
+
+TEST(Layout, RoundingIsHalfToEven) {
+  EXPECT_EQ(RoundHalfEven(2.5), 2);
+  EXPECT_EQ(RoundHalfEven(3.5), 4);
+  EXPECT_EQ(RoundHalfEven(-2.5), -2);
+  EXPECT_EQ(RoundHalfEven(1e12), 2147483647);
+}
+
+}  // namespace
+}  // namespace tw::layout

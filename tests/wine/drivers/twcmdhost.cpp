@@ -1,0 +1,49 @@
+// Test driver: hosts the shell's hidden command window on its own, with a host that prints what
+// the main window would be asked to do ("turn=sub4", "turn=sub3", "refresh"), one line each, and
+// "ready" once the window exists. Ends on WM_QUIT, or by itself after the seconds given (default 120).
+#include <windows.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "common/win/text_win.h"
+#include "shell/command_window/win/command_window.h"
+
+namespace {
+
+void Out(const char* line) {
+  DWORD put = 0;
+  std::string s = std::string(line) + "\n";
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), s.data(), static_cast<DWORD>(s.size()), &put, nullptr);
+  FlushFileBuffers(GetStdHandle(STD_OUTPUT_HANDLE));
+}
+
+class PrintingHost : public tw::shell::CommandWindowHost {
+ public:
+  void SetTurnSub4() override { Out("turn=sub4"); }
+  void SetTurnSub3() override { Out("turn=sub3"); }
+  void RefreshWebLeft() override { Out("refresh"); }
+};
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  const UINT seconds = argc > 1 ? static_cast<UINT>(_wtoi(argv[1])) : 120;
+  PrintingHost host;
+  tw::shell::FrmQorMess form(host, tw::win::InstallFolder());
+  if (!form.Create()) {
+    Out("create=failed");
+    return 1;
+  }
+  Out("ready");
+  SetTimer(nullptr, 0, (seconds ? seconds : 120) * 1000, nullptr);
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (msg.message == WM_TIMER && msg.hwnd == nullptr) break;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  form.Destroy();
+  Out("destroyed");
+  return 0;
+}
