@@ -140,6 +140,15 @@ TEST_F(Drag, ReleaseEndsTheDrag) {
   EXPECT_FLOAT_EQ(KnobLeft(), 700);
 }
 
+TEST_F(Drag, CancelledPressEndsTheDragWithoutAClick) {
+  Press();
+  s.CancelPress();
+  EXPECT_FALSE(s.dragging());
+  EXPECT_EQ(s.pressed(), SliderElement::None);
+  MoveKnobTo(700);
+  EXPECT_TRUE(rec.volumes.empty());
+}
+
 TEST_F(Drag, AnyButtonDrags) {
   Press(MouseButton::Right);
   MoveKnobTo(849);

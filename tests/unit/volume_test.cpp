@@ -13,6 +13,7 @@
 
 #include "shell/volume/core/mixer_module.h"
 #include "shell/volume/core/volume_control.h"
+#include "shell/volume/core/volume_wiring.h"
 
 namespace tw::volume {
 namespace {
@@ -391,11 +392,7 @@ class VolumeControlTest : public ::testing::Test {
     wave = dev.AddLine(kComponentWaveOut, 65535);
   }
   // The shell's saved instance: volume 23 on the speakers line.
-  void LoadShellInstance(VolumeControl& vol) {
-    MapBag bag;
-    bag.values = {{u"Volume", 23}, {u"DeviceToControl", 0}};
-    vol.ReadProperties(bag);
-  }
+  void LoadShellInstance(VolumeControl& vol) { vol.ReadProperties(SavedVol2Bag{}); }
   std::int32_t& speakersRaw() { return dev.control(speakers).value; }
   std::int32_t& speakersMute() { return dev.control(speakers + 1).value; }
 
@@ -683,6 +680,77 @@ TEST_F(VolumeControlTest, InstancesShareOneMixerClosedByTheLast) {
 TEST(VolumeControlSize, SnapsBackTo480Twips) {
   for (int requested : {0, 100, 480, 5000, -30}) EXPECT_EQ(VolumeControl::SnapSize(requested), 480);
 }
+
+// ---------------------------------------------------------------- slider <-> mixer
+
+struct SliderLog : VolumeSliderView {
+  std::vector<std::string> log;
+  void setVol(std::int32_t Volume) override { log.push_back("setVol " + std::to_string(Volume)); }
+  void SetMute(VBool newmute) override { log.push_back("SetMute " + std::to_string(newmute)); }
+};
+
+class WiringTest : public VolumeControlTest {
+ protected:
+  WiringTest() : vol2(mod, rec, &wiring) {
+    vol2.ReadProperties(SavedVol2Bag{});
+    wiring.Attach(&vol2, &vol1);
+  }
+  VolumeWiring wiring;
+  VolumeControl vol2;
+  SliderLog vol1;
+};
+
+TEST_F(WiringTest, StartUpPlacesTheSavedVolumeThenTheFirstTickTheDevices) {
+  speakersRaw() = 45875;  // 70
+  wiring.StartUp();
+  EXPECT_EQ(vol1.log, Strings{"setVol 23"});
+  vol2.Timer1Tick();
+  EXPECT_EQ(vol1.log, (Strings{"setVol 23", "setVol 70"}));
+  EXPECT_EQ(vol2.Volume(), 70);
+}
+
+TEST_F(WiringTest, SliderMovesAndClicksDriveTheMixer) {
+  VolumeSlider slider(&wiring);
+  slider.MouseDown(1080 + 97.5f, 100, MouseButton::Left);
+  slider.MouseMove(849 + 97.5f, 100);  // reports 40
+  EXPECT_EQ(speakersRaw(), 26200);
+  EXPECT_EQ(vol2.Volume(), 40);
+  slider.MouseUp(849 + 97.5f, 100, MouseButton::Left);
+
+  slider.MouseDown(100, 100, MouseButton::Left);  // the sounding icon: mute
+  slider.MouseUp(100, 100, MouseButton::Left);
+  EXPECT_EQ(speakersMute(), 1);
+  slider.MouseDown(100, 100, MouseButton::Left);  // the muted icon: un-mute
+  slider.MouseUp(100, 100, MouseButton::Left);
+  EXPECT_EQ(speakersMute(), 0);
+  // What the slider itself caused raises nothing back.
+  vol2.Timer1Tick();
+  EXPECT_TRUE(vol1.log.empty());
+}
+
+TEST_F(WiringTest, MixerChangesMadeElsewhereReachTheSliderUnchanged) {
+  vol2.Timer1Tick();
+  vol1.log.clear();
+  speakersRaw() = 13107;
+  speakersMute() = 1;
+  vol2.Timer1Tick();
+  EXPECT_EQ(vol1.log, (Strings{"setVol 20", "SetMute -1"}));
+  EXPECT_EQ(vol2.Volume(), 20);
+  EXPECT_EQ(vol2.Mute(), kTrue);
+}
+
+struct ToIntCase {
+  float in;
+  std::int32_t out;
+};
+class SliderVolumeConversion : public ::testing::TestWithParam<ToIntCase> {};
+TEST_P(SliderVolumeConversion, RoundsHalvesToEvenWithinRange) {
+  EXPECT_EQ(SliderVolumeToInt32(GetParam().in), GetParam().out) << GetParam().in;
+}
+INSTANTIATE_TEST_SUITE_P(Table, SliderVolumeConversion,
+                         ::testing::Values(ToIntCase{40, 40}, ToIntCase{0, 0}, ToIntCase{100, 100},
+                                           ToIntCase{54.5f, 54}, ToIntCase{55.5f, 56}, ToIntCase{3e10f, kMaxI},
+                                           ToIntCase{-3e10f, kMinI}));
 
 }  // namespace
 }  // namespace tw::volume

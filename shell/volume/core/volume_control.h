@@ -38,6 +38,16 @@ class PropertyBag {
   virtual void Write(std::u16string_view key, std::int32_t value) = 0;
 };
 
+// The shell's instance is kept with volume 23 on the speakers line (0), the rest at defaults.
+struct SavedVol2Bag : PropertyBag {
+  std::optional<std::int32_t> Read(std::u16string_view key) const override {
+    if (key == u"Volume") return 23;
+    if (key == u"DeviceToControl") return 0;
+    return std::nullopt;
+  }
+  void Write(std::u16string_view, std::int32_t) override {}
+};
+
 class VolumeControl {
  public:
   static constexpr int kSizeTwips = 480;

@@ -65,6 +65,11 @@ void VolumeSlider::DragTo(float x) {
   if (events_) events_->VolChange(VolumeForKnobLeft(candidate));
 }
 
+void VolumeSlider::CancelPress() {
+  pressed_ = SliderElement::None;
+  dragging_ = false;
+}
+
 void VolumeSlider::MouseUp(float x, float y, MouseButton button) {
   const SliderElement target = pressed_;
   pressed_ = SliderElement::None;

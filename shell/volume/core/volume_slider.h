@@ -56,6 +56,8 @@ class VolumeSlider {
   void MouseDown(float x, float y, MouseButton button);
   void MouseMove(float x, float y);
   void MouseUp(float x, float y, MouseButton button);
+  // The press ends without a release (the platform took the mouse away): no click.
+  void CancelPress();
 
   // The topmost visible element under a point, or None.
   SliderElement HitTest(float x, float y) const;
