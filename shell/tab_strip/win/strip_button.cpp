@@ -1,0 +1,173 @@
+#include "shell/tab_strip/win/strip_button.h"
+
+#include <windowsx.h>
+
+#include <array>
+
+#include "common/win/window.h"
+#include "library/image_button/core/image_button.h"
+#include "shell/tab_strip/win/pixels_win.h"
+
+namespace tw::tabs::win {
+namespace {
+
+namespace ib = tw::image_button;
+
+constexpr UINT_PTR kLeaveTimer = 1;
+constexpr wchar_t kClassName[] = L"TwStripButton";
+
+PixelImage ArtImage(ButtonArt art, ButtonLook look) {
+  switch (art) {
+    case ButtonArt::kClose: return CloseButtonImage(look);
+    case ButtonArt::kLeftArrow: return ArrowImage(ArrowDirection::kLeft, look);
+    case ButtonArt::kRightArrow: return ArrowImage(ArrowDirection::kRight, look);
+  }
+  return {};
+}
+
+class DrawnButton final : public tw::win::Window<DrawnButton>,
+                          public StripButton,
+                          private ib::View,
+                          private ib::Events {
+ public:
+  DrawnButton(ButtonArt art, int dpi, std::function<void()> on_click)
+      : dpi_(dpi), on_click_(std::move(on_click)), core_(*this, *this) {
+    const ButtonLook looks[] = {ButtonLook::kNormal, ButtonLook::kOver, ButtonLook::kDown};
+    for (int i = 0; i < 3; ++i) {
+      images_[i] = ArtImage(art, looks[i]);
+      bitmaps_[i] = MakeBitmap(images_[i]);
+    }
+  }
+
+  ~DrawnButton() override {
+    if (hwnd_) {
+      KillTimer(hwnd_, kLeaveTimer);
+      SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+      DestroyWindow(hwnd_);
+      hwnd_ = nullptr;
+    }
+    for (HBITMAP bitmap : bitmaps_) {
+      if (bitmap) DeleteObject(bitmap);
+    }
+  }
+
+  bool Create(HWND parent) {
+    if (!RegisterClassOnce(kClassName, 0, nullptr)) return false;
+    if (!CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_CLIPSIBLINGS, 0, 0, 1, 1, parent, nullptr,
+                         GetModuleHandleW(nullptr), this)) {
+      return false;
+    }
+    // All three pictures are saved with the button.
+    const ib::Slot slots[] = {ib::Slot::Normal, ib::Slot::Hover, ib::Slot::Down};
+    for (int i = 0; i < 3; ++i) {
+      core_.SetPicture(slots[i], ib::TwipSize{PixelsToTwips(images_[i].width, 96), PixelsToTwips(images_[i].height, 96)});
+    }
+    core_.InitCtlSet();
+    return true;
+  }
+
+  HWND hwnd() const override { return hwnd_; }
+
+  void MoveTo(int x, int y) override {
+    SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+
+  void Show(bool visible) override { ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE); }
+
+  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+      case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(hwnd_, &ps);
+        const PixelImage& image = images_[static_cast<int>(core_.Shown())];
+        RECT rc = TwipsToPixelRect(0, 0, PixelsToTwips(image.width, 96), PixelsToTwips(image.height, 96), dpi_);
+        DrawStretched(dc, bitmaps_[static_cast<int>(core_.Shown())], image.width, image.height, rc);
+        EndPaint(hwnd_, &ps);
+        return 0;
+      }
+      case WM_ERASEBKGND:
+        return 1;
+      case WM_LBUTTONDOWN:
+      case WM_RBUTTONDOWN:
+      case WM_MBUTTONDOWN:
+        SetCapture(hwnd_);
+        core_.MouseDown(ButtonOf(msg), TwipsX(lp), TwipsY(lp));
+        return 0;
+      case WM_MOUSEMOVE:
+        core_.MouseMove(TwipsX(lp), TwipsY(lp));
+        return 0;
+      case WM_LBUTTONUP:
+      case WM_RBUTTONUP:
+      case WM_MBUTTONUP:
+        if (GetCapture() == hwnd_) ReleaseCapture();
+        // Raises Click last; the handler may destroy this button's owner, so nothing follows.
+        core_.MouseUp(ButtonOf(msg), TwipsX(lp), TwipsY(lp));
+        return 0;
+      case WM_TIMER:
+        if (wp == kLeaveTimer) {
+          POINT pt{};
+          GetCursorPos(&pt);
+          core_.LeaveTick(pt.x, pt.y, WindowFromPoint(pt) == hwnd_);
+          return 0;
+        }
+        break;
+      default:
+        break;
+    }
+    return Default(msg, wp, lp);
+  }
+
+ private:
+  static std::int16_t ButtonOf(UINT msg) {
+    if (msg == WM_RBUTTONDOWN || msg == WM_RBUTTONUP) return ib::kRightButton;
+    if (msg == WM_MBUTTONDOWN || msg == WM_MBUTTONUP) return ib::kMiddleButton;
+    return ib::kLeftButton;
+  }
+  double TwipsX(LPARAM lp) const { return GET_X_LPARAM(lp) * 1440.0 / dpi_; }
+  double TwipsY(LPARAM lp) const { return GET_Y_LPARAM(lp) * 1440.0 / dpi_; }
+
+  // ib::View
+  void ShowPicture(ib::Slot) override {
+    if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
+  }
+  void SetLeaveTimer(bool enabled) override {
+    if (!hwnd_) return;
+    if (enabled) {
+      SetTimer(hwnd_, kLeaveTimer, 1, nullptr);
+    } else {
+      KillTimer(hwnd_, kLeaveTimer);
+    }
+  }
+  void SetControlSize(ib::TwipSize size) override {
+    if (!hwnd_) return;
+    SetWindowPos(hwnd_, nullptr, 0, 0, TwipsToPixels(size.width, dpi_), TwipsToPixels(size.height, dpi_),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  void ApplyToolTip(const std::u16string&) override {}  // the strip's buttons carry no tooltip
+
+  // ib::Events: the strip uses only Click.
+  void Click() override {
+    if (on_click_) on_click_();
+  }
+  void MouseMove(std::int16_t, std::int16_t) override {}
+  void MouseDown(std::int16_t, std::int16_t, std::int16_t) override {}
+  void MouseUp(std::int16_t, std::int16_t, std::int16_t) override {}
+  void DblClick() override {}
+  void MouseLeave(std::int16_t, std::int16_t) override {}
+
+  int dpi_;
+  std::function<void()> on_click_;
+  std::array<PixelImage, 3> images_;
+  std::array<HBITMAP, 3> bitmaps_{};
+  ib::ImageButton core_;
+};
+
+}  // namespace
+
+std::unique_ptr<StripButton> CreateStripButton(HWND parent, ButtonArt art, int dpi, std::function<void()> on_click) {
+  auto button = std::make_unique<DrawnButton>(art, dpi, std::move(on_click));
+  if (!button->Create(parent)) return nullptr;
+  return button;
+}
+
+}  // namespace tw::tabs::win

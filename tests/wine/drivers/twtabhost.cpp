@@ -1,0 +1,126 @@
+// Test driver: the shell's tab strip on a window of its own at the screen's top-left corner, with
+// three tabs added the way the main window adds them (CreatTab, then SetIndex) and tab 2 selected.
+// Prints one line per event ("event=TabChange|caption|data|index"), and the screen rectangles of
+// the tabs and their close buttons after each ("tab=index,x,y,w,h,selected" and
+// "close=index,x,y,w,h,visible"), ending with "geometry=end". Prints "ready" once set up. Ends on
+// WM_QUIT, or by itself after the seconds given (default 120).
+#include <windows.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "common/core/text.h"
+#include "common/core/twips.h"
+#include "shell/tab_strip/core/lintra_tab.h"
+#include "shell/tab_strip/win/lintra_tab_window.h"
+
+namespace {
+
+void Out(const std::string& line) {
+  DWORD put = 0;
+  std::string s = line + "\n";
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), s.data(), static_cast<DWORD>(s.size()), &put, nullptr);
+  FlushFileBuffers(GetStdHandle(STD_OUTPUT_HANDLE));
+}
+
+class PrintingHost : public tw::tabs::LintraTabEvents {
+ public:
+  tw::tabs::win::LintraTabControl* strip = nullptr;
+
+  void Click(const std::u16string& caption, const std::u16string& data, std::int32_t index) override {
+    Report("Click", caption, data, index);
+  }
+  void TabChange(const std::u16string& caption, const std::u16string& data, std::int32_t index) override {
+    Report("TabChange", caption, data, index);
+  }
+  void UnloadClick(std::int32_t index) override {
+    Out("event=UnloadClick|" + std::to_string(index));
+    Geometry();
+  }
+
+  void Geometry() {
+    if (!strip || !strip->model()) return;
+    const tw::tabs::LintraTab& model = *strip->model();
+    const int dpi = strip->dpi();
+    POINT origin{0, 0};
+    ClientToScreen(strip->hwnd(), &origin);
+    for (const auto& [index, slot] : model.Tabs()) {
+      const std::int64_t left = slot.left + model.Offset();
+      const int x = origin.x + tw::TwipsToPixels(left, dpi);
+      const int w = tw::TwipsToPixels(left + slot.btn.Width(), dpi) - tw::TwipsToPixels(left, dpi);
+      const int h = tw::TwipsToPixels(slot.btn.Height(), dpi);
+      Out("tab=" + std::to_string(index) + "," + std::to_string(x) + "," + std::to_string(origin.y) + "," +
+          std::to_string(w) + "," + std::to_string(h) + "," + (slot.btn.NormalLook() ? "0" : "1"));
+      tw::tabs::TwipRect end = slot.btn.EndBtnRect();
+      Out("close=" + std::to_string(index) + "," + std::to_string(x + tw::TwipsToPixels(end.left, dpi)) + "," +
+          std::to_string(origin.y + tw::TwipsToPixels(end.top, dpi)) + "," +
+          std::to_string(tw::TwipsToPixels(end.width, dpi)) + "," +
+          std::to_string(tw::TwipsToPixels(end.height, dpi)) + "," + (slot.btn.EndBtnVisible() ? "1" : "0"));
+    }
+    Out("offset=" + std::to_string(model.Offset()));
+    Out("geometry=end");
+  }
+
+ private:
+  void Report(const char* name, const std::u16string& caption, const std::u16string& data, std::int32_t index) {
+    Out(std::string("event=") + name + "|" + tw::ToUtf8(caption) + "|" + tw::ToUtf8(data) + "|" +
+        std::to_string(index));
+    Geometry();
+  }
+};
+
+LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_DESTROY) {
+    PostQuitMessage(0);
+    return 0;
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  const UINT seconds = argc > 1 ? static_cast<UINT>(_wtoi(argv[1])) : 120;
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = FrameProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  wc.lpszClassName = L"TwTabHostFrame";
+  RegisterClassExW(&wc);
+  HWND frame = CreateWindowExW(0, wc.lpszClassName, L"twtabhost", WS_POPUP | WS_VISIBLE, 0, 0, 800, 80, nullptr,
+                               nullptr, wc.hInstance, nullptr);
+  if (!frame) {
+    Out("create=failed");
+    return 1;
+  }
+
+  PrintingHost host;
+  tw::tabs::win::LintraTabControl strip(host);
+  const int dpi = 96;
+  const std::int32_t width = static_cast<std::int32_t>(tw::PixelsToTwips(780, dpi));
+  if (!strip.Create(frame, 0, 0, width, tw::tabs::HomeCaption(u"Tarnwick", u"http://127.0.0.1:18473"))) {
+    Out("create=failed");
+    return 1;
+  }
+  host.strip = &strip;
+  (void)strip.SetWidth(width);
+  for (const char16_t* caption : {u"Alpha", u"Beta", u"Gamma"}) {
+    std::int32_t index = strip.CreatTab(caption);
+    strip.SetIndex(static_cast<std::int16_t>(index));
+  }
+  strip.SetIndex(2);
+  UpdateWindow(frame);
+  host.Geometry();
+  Out("ready");
+
+  const UINT_PTR timer = SetTimer(nullptr, 0, (seconds ? seconds : 120) * 1000, nullptr);
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (msg.message == WM_TIMER && msg.hwnd == nullptr && msg.wParam == timer) break;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  host.strip = nullptr;
+  return 0;
+}
