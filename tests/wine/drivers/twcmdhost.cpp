@@ -1,6 +1,6 @@
 // Test driver: hosts the shell's hidden command window on its own, with a host that prints what
-// the main window would be asked to do ("turn=sub4", "turn=sub3", "refresh"), one line each, and
-// "ready" once the window exists. Ends on WM_QUIT, or by itself after the seconds given (default 120).
+// the main window would be asked to do ("turn=sub4", "turn=sub3", "refresh"), one line each, every
+// text the box receives ("text=" in UTF-8), and "ready" once the window exists. Ends on WM_QUIT, or by itself after the seconds given (default 120).
 #include <windows.h>
 
 #include <cstdlib>
@@ -23,6 +23,13 @@ class PrintingHost : public tw::shell::CommandWindowHost {
   void SetTurnSub4() override { Out("turn=sub4"); }
   void SetTurnSub3() override { Out("turn=sub3"); }
   void RefreshWebLeft() override { Out("refresh"); }
+  void TextReceived(const std::u16string& text) override {
+    std::wstring w = tw::win::W(text);
+    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), utf8.data(), n, nullptr, nullptr);
+    Out(("text=" + utf8).c_str());
+  }
 };
 
 }  // namespace
@@ -36,10 +43,10 @@ int wmain(int argc, wchar_t** argv) {
     return 1;
   }
   Out("ready");
-  SetTimer(nullptr, 0, (seconds ? seconds : 120) * 1000, nullptr);
+  const UINT_PTR timer = SetTimer(nullptr, 0, (seconds ? seconds : 120) * 1000, nullptr);
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    if (msg.message == WM_TIMER && msg.hwnd == nullptr) break;
+    if (msg.message == WM_TIMER && msg.hwnd == nullptr && msg.wParam == timer) break;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
