@@ -3,6 +3,7 @@
 
 #include <unknwn.h>
 
+#include <memory>
 #include <utility>
 
 namespace tw::win {
@@ -19,7 +20,7 @@ class ComPtr {
   ~ComPtr() { Reset(); }
 
   ComPtr& operator=(const ComPtr& o) {
-    if (this != &o) {
+    if (this != std::addressof(o)) {
       T* old = p_;
       p_ = o.p_;
       if (p_) p_->AddRef();
@@ -28,7 +29,7 @@ class ComPtr {
     return *this;
   }
   ComPtr& operator=(ComPtr&& o) noexcept {
-    if (this != &o) {
+    if (this != std::addressof(o)) {
       Reset();
       p_ = std::exchange(o.p_, nullptr);
     }
