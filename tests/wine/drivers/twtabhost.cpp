@@ -1,5 +1,6 @@
-// Test driver: the shell's tab strip on a window of its own at the screen's top-left corner, with
-// three tabs added the way the main window adds them (CreatTab, then SetIndex) and tab 2 selected.
+// Test driver: the shell's tab strip on a window of its own at the screen's top-left corner. Once
+// the strip's start-up TabChange has arrived, three tabs are added the way the main window adds
+// them (CreatTab, then SetIndex) and tab 2 is selected.
 // Prints one line per event ("event=TabChange|caption|data|index"), and the screen rectangles of
 // the tabs and their close buttons after each ("tab=index,x,y,w,h,selected" and
 // "close=index,x,y,w,h,visible"), ending with "geometry=end". Prints "ready" once set up. Ends on
@@ -23,15 +24,33 @@ void Out(const std::string& line) {
   FlushFileBuffers(GetStdHandle(STD_OUTPUT_HANDLE));
 }
 
+constexpr UINT kAddTabs = WM_APP + 7;
+
 class PrintingHost : public tw::tabs::LintraTabEvents {
  public:
   tw::tabs::win::LintraTabControl* strip = nullptr;
+  HWND frame = nullptr;
+  bool tabs_added = false;
 
   void Click(const std::u16string& caption, const std::u16string& data, std::int32_t index) override {
     Report("Click", caption, data, index);
   }
   void TabChange(const std::u16string& caption, const std::u16string& data, std::int32_t index) override {
     Report("TabChange", caption, data, index);
+    if (!tabs_added) {
+      tabs_added = true;
+      PostMessageW(frame, kAddTabs, 0, 0);
+    }
+  }
+
+  void AddTabs() {
+    for (const char16_t* caption : {u"Alpha", u"Beta", u"Gamma"}) {
+      std::int32_t index = strip->CreatTab(caption);
+      strip->SetIndex(static_cast<std::int16_t>(index));
+    }
+    strip->SetIndex(2);
+    Geometry();
+    Out("ready");
   }
   void UnloadClick(std::int32_t index) override {
     Out("event=UnloadClick|" + std::to_string(index));
@@ -69,7 +88,13 @@ class PrintingHost : public tw::tabs::LintraTabEvents {
   }
 };
 
+PrintingHost* g_host = nullptr;
+
 LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == kAddTabs && g_host && g_host->strip) {
+    g_host->AddTabs();
+    return 0;
+  }
   if (msg == WM_DESTROY) {
     PostQuitMessage(0);
     return 0;
@@ -96,6 +121,8 @@ int wmain(int argc, wchar_t** argv) {
   }
 
   PrintingHost host;
+  host.frame = frame;
+  g_host = &host;
   tw::tabs::win::LintraTabControl strip(host);
   const int dpi = 96;
   const std::int32_t width = static_cast<std::int32_t>(tw::PixelsToTwips(780, dpi));
@@ -105,14 +132,9 @@ int wmain(int argc, wchar_t** argv) {
   }
   host.strip = &strip;
   (void)strip.SetWidth(width);
-  for (const char16_t* caption : {u"Alpha", u"Beta", u"Gamma"}) {
-    std::int32_t index = strip.CreatTab(caption);
-    strip.SetIndex(static_cast<std::int16_t>(index));
-  }
-  strip.SetIndex(2);
-  UpdateWindow(frame);
-  host.Geometry();
-  Out("ready");
+  Out("created");
+  Out("ctl=" + std::to_string(tw::TwipsToPixels(strip.model()->CtlPanelLeft(), strip.dpi())) + "," +
+      std::to_string(tw::TwipsToPixels(60, strip.dpi())));
 
   const UINT_PTR timer = SetTimer(nullptr, 0, (seconds ? seconds : 120) * 1000, nullptr);
   MSG msg;
@@ -122,5 +144,6 @@ int wmain(int argc, wchar_t** argv) {
     DispatchMessageW(&msg);
   }
   host.strip = nullptr;
+  g_host = nullptr;
   return 0;
 }
