@@ -20,6 +20,16 @@ TEST(ParseSkin, ReadsEverySetting) {
   EXPECT_EQ(r.skin->buttons, (std::vector<FrameButton>{FrameButton::Minimize, FrameButton::Close}));
 }
 
+TEST(ParseSkin, AcceptsAnyLineEnding) {
+  auto lf = ParseSkin(u"; comment\nborder=2\ncorner=0\n");
+  ASSERT_TRUE(lf.skin) << lf.error;
+  EXPECT_EQ(lf.skin->border, 2);
+  EXPECT_EQ(lf.skin->corner, 0);
+  auto cr = ParseSkin(u"border=2\rcorner=1");
+  ASSERT_TRUE(cr.skin) << cr.error;
+  EXPECT_EQ(cr.skin->corner, 1);
+}
+
 struct BadCase {
   std::u16string text;
   int line;

@@ -40,8 +40,9 @@ ParseResult ParseSkin(std::u16string_view text) {
     out.error = std::move(why);
     return out;
   };
-  // A NUL or other control character in the text means it is not a skin file at all.
-  auto lines = SplitLines(text);
+  // Skin files may end their lines with CR LF, CR or LF. A NUL or other control character inside
+  // a line means it is not a skin file at all.
+  auto lines = SplitLines(ReplaceAll(ReplaceAll(text, u"\r\n", u"\r"), u"\n", u"\r"));
   int n = 0;
   bool any = false;
   for (const auto& raw : lines) {

@@ -1,0 +1,50 @@
+// One embedded browser: the platform's WebBrowser control in our container, called late-bound by
+// dispatch id, with the four notifications the shell handles.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "common/win/ax_host.h"
+
+namespace tw::shell {
+
+struct BrowserEvents {
+  std::function<void(const std::u16string& title)> titleChange;
+  // Receives the out-argument for the new window's browser; leave the cancel flag alone to allow it.
+  std::function<void(IDispatch** newBrowser, VARIANT_BOOL* cancel)> newWindow2;
+  std::function<void()> downloadComplete;
+  std::function<void()> documentComplete;
+};
+
+class BrowserPane {
+ public:
+  // Dispatch ids of the browser's members the shell calls.
+  static constexpr DISPID kNavigate = 104, kRefresh = -550, kLocationURL = 211, kDocument = 203,
+                          kRegisterAsBrowser = 552;
+
+  HRESULT Create(HWND parent, const RECT& rc, BrowserEvents events);
+  void Destroy() { host_.Destroy(); }
+  bool exists() const { return host_.hwnd() != nullptr && host_.dispatch() != nullptr; }
+
+  HRESULT Navigate(const std::u16string& address);
+  HRESULT Refresh();
+  std::u16string LocationURL();
+  IDispatch* Document();  // a new reference, or null
+  HRESULT SetRegisterAsBrowser(bool on);
+  IDispatch* Application() { return host_.dispatch(); }
+
+  void Move(int x, int y, int w, int h) { host_.Move(x, y, w, h); }
+  void Show(bool visible) { host_.Show(visible); }
+  bool visible() const { return host_.visible(); }
+  HWND hwnd() const { return host_.hwnd(); }
+
+ private:
+  void OnEvent(DISPID id, DISPPARAMS* p);
+  win::AxHost host_;
+  BrowserEvents events_;
+};
+
+}  // namespace tw::shell

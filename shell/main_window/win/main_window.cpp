@@ -1,0 +1,333 @@
+#include "shell/main_window/win/main_window.h"
+
+#include <commctrl.h>
+
+#include "build_config.h"
+#include "common/core/twips.h"
+#include "common/win/shell_open.h"
+#include "common/win/text_win.h"
+#include "shell/hotkeys/win/hotkey_hook.h"
+#include "shell/res/resource.h"
+
+namespace tw::shell {
+namespace {
+
+const wchar_t kMainClass[] = L"TarnwickMain";
+
+constexpr COLORREF kPanelBlue = RGB(0x23, 0xC3, 0xF7);
+constexpr COLORREF kTopBarBlue = RGB(0xC4, 0xE8, 0xFC);
+
+// The status-bar and toolbar texts.
+constexpr char16_t kLabel1Text[] = u"主程序版本:V" TW_VERSION_TEXT16;
+constexpr char16_t kLabel2Text[] = u"老板键:CTRL+B";
+constexpr char16_t kLabel3Text[] = u"检查更新";
+constexpr char16_t kLabel4Text[] = u"软件官方网站";
+constexpr char16_t kLabel5Text[] = u"提提意见";
+
+}  // namespace
+
+MainWindow::MainWindow() = default;
+
+MainWindow::~MainWindow() {
+  if (font_) DeleteObject(font_);
+  if (icon_) DestroyIcon(icon_);
+  if (smallIcon_) DestroyIcon(smallIcon_);
+}
+
+int MainWindow::Px(std::int32_t twips) const { return TwipsToPixels(twips, dpi_); }
+
+void MainWindow::Place(HWND child, const layout::Box& b) {
+  if (child) MoveWindow(child, Px(b.left), Px(b.top), Px(b.width), Px(b.height), TRUE);
+}
+
+bool MainWindow::Create(int showCommand) {
+  installFolder_ = win::InstallFolder();
+  HDC screen = GetDC(nullptr);
+  dpi_ = GetDeviceCaps(screen, LOGPIXELSX);
+  ReleaseDC(nullptr, screen);
+  if (dpi_ <= 0) dpi_ = 96;
+
+  HINSTANCE inst = GetModuleHandleW(nullptr);
+  icon_ = static_cast<HICON>(LoadImageW(inst, MAKEINTRESOURCEW(IDI_TARNWICK), IMAGE_ICON, 32, 32, 0));
+  smallIcon_ = static_cast<HICON>(LoadImageW(inst, MAKEINTRESOURCEW(IDI_TARNWICK), IMAGE_ICON, 16, 16, 0));
+  if (!RegisterClassOnce(kMainClass, CS_DBLCLKS, CreateSolidBrush(kPanelBlue), icon_)) return false;
+
+  LOGFONTW lf{};
+  lf.lfHeight = -MulDiv(9, dpi_, 72);
+  lf.lfCharSet = GB2312_CHARSET;
+  lf.lfQuality = DEFAULT_QUALITY;
+  wcscpy_s(lf.lfFaceName, L"SimSun");
+  font_ = CreateFontIndirectW(&lf);
+
+  int w = Px(layout::kDesignClientWidth), h = Px(layout::kDesignClientHeight);
+  if (!CreateWindowExW(0, kMainClass, win::W(kCaption).c_str(),
+                       WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, w, h, nullptr, nullptr,
+                       inst, this))
+    return false;
+  SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+  taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
+  CreateChildren();
+  StartUp();
+  ShowWindow(hwnd_, showCommand);
+  UpdateWindow(hwnd_);
+  return true;
+}
+
+void MainWindow::CreateChildren() {
+  LeftPanel.Create(hwnd_, kPanelBlue, hwnd_);
+  HideBar.Create(hwnd_, kPanelBlue, hwnd_);
+  TopBar.Create(hwnd_, kTopBarBlue, hwnd_);
+  webPanel.Create(hwnd_, kPanelBlue, hwnd_);
+  StatuBar.Create(hwnd_, kPanelBlue, hwnd_);
+
+  auto browserRect = [&](const layout::Box& b) {
+    return RECT{Px(b.left), Px(b.top), Px(b.left + b.width), Px(b.top + b.height)};
+  };
+  // A browser that cannot be created leaves a blank pane; the shell goes on without it.
+  WebLeft.Create(LeftPanel.hwnd(), browserRect(layout::kWebLeft), BrowserEvents{});
+  WebLeft.Show(true);
+  auto pane0 = std::make_unique<BrowserPane>();
+  pane0->Create(webPanel.hwnd(), browserRect(layout::kWebPane), BrowserEvents{});
+  pane0->Show(true);
+  Web[0] = std::move(pane0);
+
+  Hidea = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | SS_NOTIFY | SS_OWNERDRAW, 0, 0, 0, 0, HideBar.hwnd(),
+                          nullptr, GetModuleHandleW(nullptr), nullptr);
+  HideB = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_NOTIFY | SS_OWNERDRAW, 0, 0, 0, 0,
+                          HideBar.hwnd(), nullptr, GetModuleHandleW(nullptr), nullptr);
+
+  Label2 = CreateLabel(TopBar.hwnd(), kLabel2, kLabel2Text, font_, false);
+  Place(Label2, layout::kLabel2);
+  Label1 = CreateLabel(StatuBar.hwnd(), kLabel1, kLabel1Text, font_, false);
+  Label3 = CreateLabel(StatuBar.hwnd(), kLabel3, kLabel3Text, font_, true);
+  Label4 = CreateLabel(StatuBar.hwnd(), kLabel4, kLabel4Text, font_, true);
+  Label5 = CreateLabel(StatuBar.hwnd(), kLabel5, kLabel5Text, font_, true);
+  Place(Label1, layout::kLabel1);
+  Place(Label3, layout::kLabel3);
+  Place(Label4, layout::kLabel4);
+  Place(Label5, layout::kLabel5);
+  auto image = [&](const layout::Box& b) {
+    HWND h = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_ICON | SS_REALSIZECONTROL, 0, 0, 0, 0,
+                             StatuBar.hwnd(), nullptr, GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(h, STM_SETICON, reinterpret_cast<WPARAM>(smallIcon_), 0);
+    Place(h, b);
+    return h;
+  };
+  Image2 = image(layout::kImage2);
+  Image1 = image(layout::kImage1);
+  Image3 = image(layout::kImage3);
+}
+
+void MainWindow::StartUp() {
+  // 1. The update-information download.
+  StartUpdateCheck();
+  // 2. Skin: a missing or bad skin file leaves the plain frame.
+  if (Skin1.LoadSkin(installFolder_ + u"\\data\\system\\Vrindle.skn")) Skin1.ApplySkin(hwnd_);
+  // The design client area, inside whichever frame the window has now.
+  SIZE outer = Skin1.OuterSizeFor(hwnd_, Px(layout::kDesignClientWidth), Px(layout::kDesignClientHeight));
+  SetWindowPos(hwnd_, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // 3. Transparency.
+  AlphaWindow(0xFF00FF, hwnd_);
+  // 4. and 5. The two first navigations.
+  WebLeft.Navigate(installFolder_ + u"\\data\\leftview\\leftbak.html");
+  if (Web[0]) Web[0]->Navigate(std::u16string(TW_PORTAL_BASE) + u"/list.htm");
+  // 6. The tray icon.
+  SysTray.Configure(hwnd_, smallIcon_, kProductName);
+  SysTray.set_intray(true);
+  // 7. The boss key.
+  hotkeys::SetBossKeyHandler([this] { OnBossKey(); });
+  hotkeys::SetHotKey(hwnd_, 1, u"Ctrl,66", u"Add");
+  // 8. The hidden command window.
+  CreateCommandWindow();
+  // 9. The volume slider.
+  SyncVolumeSlider();
+  // 10. Centre on the screen.
+  Center();
+  Layout();
+}
+
+void MainWindow::StartUpdateCheck() {}
+void MainWindow::CreateCommandWindow() {
+  // A window that cannot be created leaves the shell without the command channel; it runs on.
+  CommandForm = std::make_unique<FrmQorMess>(static_cast<CommandWindowHost&>(*this), installFolder_);
+  if (!CommandForm->Create()) CommandForm.reset();
+}
+
+void MainWindow::DestroyCommandWindow() {
+  if (CommandForm) CommandForm->Destroy();
+  CommandForm.reset();
+}
+void MainWindow::SyncVolumeSlider() {}
+
+void MainWindow::ShutDown() {
+  if (shutDown_) return;
+  shutDown_ = true;
+  hotkeys::SetHotKey(hwnd_, 1, u"", u"Del");
+  DestroyCommandWindow();
+}
+
+void MainWindow::AlphaWindow(std::uint32_t colorKey, HWND window) {
+  LONG ex = GetWindowLongA(window, GWL_EXSTYLE);
+  SetWindowLongA(window, GWL_EXSTYLE, ex | WS_EX_LAYERED);
+  SetLayeredWindowAttributes(window, colorKey, 0, LWA_COLORKEY);
+}
+
+void MainWindow::Center() {
+  RECT r;
+  GetWindowRect(hwnd_, &r);
+  int w = r.right - r.left, h = r.bottom - r.top;
+  int left = GetSystemMetrics(SM_CXSCREEN) / 2 - w / 2;
+  int top = GetSystemMetrics(SM_CYSCREEN) / 2 - h / 2;
+  SetWindowPos(hwnd_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void MainWindow::Layout() {
+  RECT r;
+  GetWindowRect(hwnd_, &r);
+  auto W = static_cast<std::int32_t>(PixelsToTwips(r.right - r.left, dpi_));
+  auto H = static_cast<std::int32_t>(PixelsToTwips(r.bottom - r.top, dpi_));
+  ApplyLayout(layout::Compute(W, H, LeftHide, IsIconic(hwnd_) != FALSE));
+}
+
+void MainWindow::ApplyLayout(const layout::Result& r) {
+  if (!r.changed) return;
+  Place(LeftPanel.hwnd(), r.leftPanel);
+  if (!r.leftPanelVisible) ShowWindow(LeftPanel.hwnd(), SW_HIDE);
+  WebLeft.Move(Px(r.webLeft.left), Px(r.webLeft.top), Px(r.webLeft.width), Px(r.webLeft.height));
+  Place(StatuBar.hwnd(), r.statusBar);
+  Place(TopBar.hwnd(), r.topBar);
+  Place(webPanel.hwnd(), r.webPanel);
+  Place(HideBar.hwnd(), r.hideBar);
+  Place(Hidea, {0, r.hideToggleTop, layout::kHideToggle.width, layout::kHideToggle.height});
+  Place(HideB, {0, r.hideToggleTop, layout::kHideToggle.width, layout::kHideToggle.height});
+  for (std::int32_t i = 0; i <= WebMax; ++i) {
+    auto it = Web.find(i);
+    if (it == Web.end() || !it->second) continue;  // closed panes are skipped
+    it->second->Move(0, 0, Px(r.webPane.width), Px(r.webPane.height));
+  }
+}
+
+void MainWindow::OnBossKey() {
+  // The window and the tray icon are inverted each by itself.
+  ShowWindow(hwnd_, IsWindowVisible(hwnd_) ? SW_HIDE : SW_SHOW);
+  SysTray.set_intray(!SysTray.intray());
+}
+
+void MainWindow::OnTrayMessage(UINT mouseMessage) {
+  switch (mouseMessage) {
+    case WM_RBUTTONUP:
+      ShowTrayMenu();
+      break;
+    case WM_LBUTTONDBLCLK:
+      ShowWindow(hwnd_, IsWindowVisible(hwnd_) ? SW_HIDE : SW_SHOW);
+      break;
+    default:
+      break;
+  }
+}
+
+void MainWindow::ShowTrayMenu() {
+  HMENU menu1 = CreatePopupMenu();  // "任务栏菜单", never shown in a menu bar
+  AppendMenuW(menu1, MF_STRING, kMaxSize, L"最大化");
+  AppendMenuW(menu1, MF_STRING, kMiniSize, L"最小化");
+  AppendMenuW(menu1, MF_STRING, kCloseMe, L"关闭程序");
+  POINT pt;
+  GetCursorPos(&pt);
+  SetForegroundWindow(hwnd_);
+  TrackPopupMenu(menu1, TPM_RIGHTBUTTON, pt.x, pt.y, 0, hwnd_, nullptr);
+  PostMessageW(hwnd_, WM_NULL, 0, 0);
+  DestroyMenu(menu1);
+}
+
+void MainWindow::OnCommand(int id, int code) {
+  switch (id) {
+    case kMaxSize:
+      ShowWindow(hwnd_, SW_MAXIMIZE);
+      return;
+    case kMiniSize:
+      ShowWindow(hwnd_, SW_MINIMIZE);
+      return;
+    case kCloseMe:
+      PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+      return;
+    default:
+      break;
+  }
+  if (code != STN_CLICKED) return;
+  switch (id) {
+    case kLabel3:
+      // The updater does the checking; the shell closes whether or not it started.
+      win::ShellOpen(installFolder_ + u"\\Feltram.exe", u"");
+      PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+      break;
+    case kLabel4:
+      win::ShellOpen(TW_HOME_URL, u"");
+      break;
+    case kLabel5:
+      win::ShellOpen(TW_FORUM_URL, u"");
+      break;
+    default:
+      break;
+  }
+}
+
+LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == taskbarCreated_ && taskbarCreated_) {
+    SysTray.Restore();
+    return 0;
+  }
+  switch (msg) {
+    case TrayIcon::kTrayMessage:
+      if (wp == TrayIcon::kIconId) OnTrayMessage(static_cast<UINT>(lp));
+      return 0;
+    case WM_COMMAND:
+      OnCommand(LOWORD(wp), HIWORD(wp));
+      return 0;
+    case WM_SIZE:
+      Layout();
+      return 0;
+    case WM_GETMINMAXINFO: {
+      auto* mm = reinterpret_cast<MINMAXINFO*>(lp);
+      mm->ptMinTrackSize.x = Px(layout::kMinWidth);
+      mm->ptMinTrackSize.y = Px(layout::kMinHeight);
+      return 0;
+    }
+    case WM_DRAWITEM: {
+      auto* di = reinterpret_cast<DRAWITEMSTRUCT*>(lp);
+      if (di->hwndItem == Hidea || di->hwndItem == HideB) {
+        HBRUSH b = CreateSolidBrush(RGB(0xC4, 0xE8, 0xFC));
+        FillRect(di->hDC, &di->rcItem, b);
+        DeleteObject(b);
+        // A small arrow: pointing right to show the left pane, left to hide it.
+        int cx = (di->rcItem.left + di->rcItem.right) / 2, cy = (di->rcItem.top + di->rcItem.bottom) / 2;
+        int dir = di->hwndItem == Hidea ? 1 : -1;
+        POINT tri[3] = {{cx - 2 * dir, cy - 4}, {cx + 2 * dir, cy}, {cx - 2 * dir, cy + 4}};
+        HBRUSH dark = CreateSolidBrush(RGB(0x1B, 0x7F, 0xB0));
+        HGDIOBJ ob = SelectObject(di->hDC, dark);
+        HGDIOBJ op = SelectObject(di->hDC, GetStockObject(NULL_PEN));
+        Polygon(di->hDC, tri, 3);
+        SelectObject(di->hDC, op);
+        SelectObject(di->hDC, ob);
+        DeleteObject(dark);
+        return TRUE;
+      }
+      return FALSE;
+    }
+    case WM_CLOSE:
+      ShutDown();
+      DestroyWindow(hwnd_);
+      return 0;
+    case WM_DESTROY:
+      SysTray.set_intray(false);
+      for (auto& [index, pane] : Web)
+        if (pane) pane->Destroy();
+      Web.clear();
+      WebLeft.Destroy();
+      PostQuitMessage(0);
+      return 0;
+    default:
+      return Default(msg, wp, lp);
+  }
+}
+
+}  // namespace tw::shell

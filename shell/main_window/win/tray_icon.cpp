@@ -1,0 +1,40 @@
+#include "shell/main_window/win/tray_icon.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+
+namespace tw::shell {
+
+NOTIFYICONDATAW TrayIcon::Data() const {
+  NOTIFYICONDATAW nid{};
+  nid.cbSize = sizeof nid;
+  nid.hWnd = owner_;
+  nid.uID = kIconId;
+  nid.uFlags = NIF_ICON | NIF_TIP | NIF_MESSAGE;
+  nid.uCallbackMessage = kTrayMessage;
+  nid.hIcon = icon_;
+  std::size_t n = std::min(tip_.size(), std::size(nid.szTip) - 1);
+  std::copy_n(tip_.begin(), n, nid.szTip);
+  nid.szTip[n] = 0;
+  return nid;
+}
+
+void TrayIcon::set_intray(bool show) {
+  if (!owner_ || show == shown_) return;
+  NOTIFYICONDATAW nid = Data();
+  if (show) {
+    shown_ = Shell_NotifyIconW(NIM_ADD, &nid) != FALSE;
+  } else {
+    Shell_NotifyIconW(NIM_DELETE, &nid);
+    shown_ = false;
+  }
+}
+
+void TrayIcon::Restore() {
+  if (!shown_) return;
+  shown_ = false;
+  set_intray(true);
+}
+
+}  // namespace tw::shell

@@ -1,0 +1,4 @@
+// Resource ids of the shell.
+#pragma once
+
+#define IDI_TARNWICK 1
