@@ -18,6 +18,7 @@ Rgb Colour(char c) {
     case 'b': return {24, 112, 200};
     case 'd': return {10, 60, 120};
     case 'r': return {214, 36, 36};
+    case 'y': return {255, 214, 90};
     default: return kBack;
   }
 }

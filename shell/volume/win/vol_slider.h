@@ -1,0 +1,38 @@
+// vol1: the status bar's volume slider as a child window. It paints the five pictures of the
+// core's element table and feeds mouse input to the core in twips; the core's events go to
+// the VolumeSliderEvents given at creation.
+#pragma once
+
+#include <windows.h>
+
+#include "common/win/window.h"
+#include "shell/volume/core/volume_slider.h"
+#include "shell/volume/core/volume_wiring.h"
+
+namespace tw::volume::win {
+
+class VolSlider : public tw::win::Window<VolSlider>, public VolumeSliderView {
+ public:
+  VolSlider() = default;
+
+  // Creates the child window at a pixel rectangle of `parent`. `events` may be null.
+  bool Create(HWND parent, int x, int y, int width, int height, VolumeSliderEvents* events);
+
+  void setVol(std::int32_t Volume) override;
+  void SetMute(VBool newmute) override;
+
+  const VolumeSlider& slider() const { return slider_; }
+
+  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+
+ private:
+  float ToTwips(int pixels) const;
+  RECT ElementRect(SliderElement e) const;
+  void Paint(HDC dc);
+  void Changed();
+
+  VolumeSlider slider_;
+  int dpi_ = 96;
+};
+
+}  // namespace tw::volume::win

@@ -1,0 +1,104 @@
+#include "shell/volume/win/winmm_mixer.h"
+
+#include <windows.h>
+#include <mmsystem.h>
+
+namespace tw::volume::win {
+namespace {
+
+// A control description as the program reserves it: the platform structure and 4 bytes of slack.
+struct ControlRecord {
+  MIXERCONTROLA control;
+  DWORD slack;
+};
+
+constexpr DWORD kLineSize = 168;
+constexpr DWORD kLineControlsSize = 24;
+constexpr DWORD kRecordSize = 152;
+constexpr DWORD kDetailsSize = 24;
+static_assert(sizeof(MIXERLINEA) == kLineSize, "MIXERLINEA layout");
+static_assert(sizeof(MIXERLINECONTROLSA) == kLineControlsSize, "MIXERLINECONTROLSA layout");
+static_assert(sizeof(ControlRecord) == kRecordSize, "control record layout");
+static_assert(sizeof(MIXERCONTROLDETAILS) == kDetailsSize, "MIXERCONTROLDETAILS layout");
+
+HMIXEROBJ Obj(MixerHandle handle) { return reinterpret_cast<HMIXEROBJ>(handle); }
+
+MIXERCONTROLDETAILS Details(std::uint32_t controlId, void* value) {
+  MIXERCONTROLDETAILS cd{};
+  cd.cbStruct = kDetailsSize;
+  cd.dwControlID = controlId;
+  cd.cChannels = 1;  // one value for all channels
+  cd.cMultipleItems = 0;
+  cd.cbDetails = sizeof(std::int32_t);
+  cd.paDetails = value;
+  return cd;
+}
+
+}  // namespace
+
+std::uint32_t WinmmMixer::GetNumDevs() { return mixerGetNumDevs(); }
+
+std::uint32_t WinmmMixer::Open(std::uint32_t id, MixerHandle* handle) {
+  HMIXER h = nullptr;
+  const MMRESULT r = mixerOpen(&h, id, 0, 0, 0);
+  if (r == MMSYSERR_NOERROR) *handle = reinterpret_cast<MixerHandle>(h);
+  return r;
+}
+
+std::uint32_t WinmmMixer::Close(MixerHandle handle) { return mixerClose(reinterpret_cast<HMIXER>(handle)); }
+
+std::uint32_t WinmmMixer::GetLineInfo(MixerHandle handle, std::uint32_t componentType, std::uint32_t* lineId) {
+  MIXERLINEA line{};
+  line.cbStruct = kLineSize;
+  line.dwComponentType = componentType;
+  const MMRESULT r = mixerGetLineInfoA(Obj(handle), &line, MIXER_GETLINEINFOF_COMPONENTTYPE);
+  if (r == MMSYSERR_NOERROR) *lineId = line.dwLineID;
+  return r;
+}
+
+std::uint32_t WinmmMixer::GetLineControl(MixerHandle handle, std::uint32_t lineId, std::uint32_t controlType,
+                                         MixerControlRecord* record) {
+  ControlRecord buffer{};
+  MIXERLINECONTROLSA request{};
+  request.cbStruct = kLineControlsSize;
+  request.dwLineID = lineId;
+  request.dwControlType = controlType;
+  request.cControls = 1;
+  request.cbmxctrl = kRecordSize;
+  request.pamxctrl = &buffer.control;
+  MMRESULT r = mixerGetLineControlsA(Obj(handle), &request, MIXER_GETLINECONTROLSF_ONEBYTYPE);
+  if (r == MMSYSERR_INVALPARAM) {
+    // Some mixers accept only the exact structure size as the record size.
+    buffer = ControlRecord{};
+    request.cbmxctrl = sizeof(MIXERCONTROLA);
+    r = mixerGetLineControlsA(Obj(handle), &request, MIXER_GETLINECONTROLSF_ONEBYTYPE);
+  }
+  if (r != MMSYSERR_NOERROR) return r;
+  record->controlId = buffer.control.dwControlID;
+  record->controlType = buffer.control.dwControlType;
+  record->minimum = buffer.control.Bounds.lMinimum;
+  record->maximum = buffer.control.Bounds.lMaximum;
+  return r;
+}
+
+std::uint32_t WinmmMixer::GetControlDetails(MixerHandle handle, std::uint32_t controlId, std::int32_t* value) {
+  std::int32_t v = 0;
+  MIXERCONTROLDETAILS cd = Details(controlId, &v);
+  const MMRESULT r = mixerGetControlDetailsA(Obj(handle), &cd, MIXER_GETCONTROLDETAILSF_VALUE);
+  *value = v;
+  return r;
+}
+
+std::uint32_t WinmmMixer::SetControlDetails(MixerHandle handle, std::uint32_t controlId, std::int32_t value) {
+  std::int32_t v = value;
+  MIXERCONTROLDETAILS cd = Details(controlId, &v);
+  return mixerSetControlDetails(Obj(handle), &cd, MIXER_SETCONTROLDETAILSF_VALUE);
+}
+
+Module2& SharedMixerModule() {
+  static WinmmMixer device;
+  static Module2 module(device);
+  return module;
+}
+
+}  // namespace tw::volume::win

@@ -1,0 +1,141 @@
+"""The volume widgets under Wine, on the mixer that the ALSA null device gives.
+
+test_mixer runs twvolume.exe's checks of Vol2 on the real winmm mixer and of the slider wired to it
+(the driver prints one line per check). test_drag shows the slider, drags its knob with the real
+mouse and checks on screenshots that the knob moved and the mixer followed.
+"""
+import os
+import queue
+import subprocess
+import threading
+import time
+import unittest
+
+import harness
+
+DRIVER = os.path.join(harness.BIN, "twvolume.exe")
+KNOB_FACE = (255, 214, 90)
+BACKGROUND = (35, 195, 247)
+TWIPS_PER_PIXEL = 15
+
+
+def near(got, want, tol=3):
+    return all(abs(a - b) <= tol for a, b in zip(got, want))
+
+
+class Shot:
+    """A screenshot's pixels, read once."""
+
+    def __init__(self, path):
+        harness.screenshot(path)
+        r = subprocess.run(["convert", path, "-depth", "8", "ppm:-"], stdout=subprocess.PIPE, timeout=30, check=True)
+        data = r.stdout
+        fields, pos = [], 0
+        while len(fields) < 4:
+            while data[pos:pos + 1].isspace():
+                pos += 1
+            end = pos
+            while not data[end:end + 1].isspace():
+                end += 1
+            fields.append(data[pos:end])
+            pos = end
+        self.width = int(fields[1])
+        self.pixels = data[pos + 1:]
+
+    def __call__(self, x, y):
+        i = 3 * (y * self.width + x)
+        return tuple(self.pixels[i:i + 3])
+
+
+class Show:
+    """twvolume.exe show, its output read line by line on a thread."""
+
+    def __init__(self, seconds=60):
+        self.p = harness.start([DRIVER, "show", str(seconds)])
+        self.lines = queue.Queue()
+        self.seen = []
+        threading.Thread(target=self._read, daemon=True).start()
+
+    def _read(self):
+        for raw in self.p.stdout:
+            self.lines.put(raw.decode("utf-8", errors="replace").rstrip("\r\n"))
+
+    def wait_for(self, pred, timeout=15.0, what="line"):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            try:
+                got = self.lines.get(timeout=max(0.01, deadline - time.time()))
+            except queue.Empty:
+                break
+            self.seen.append(got)
+            if pred(got):
+                return got
+        raise AssertionError("no %s within %.0f s; seen %r" % (what, timeout, self.seen[-20:]))
+
+    def last(self, prefix):
+        while True:
+            try:
+                self.seen.append(self.lines.get_nowait())
+            except queue.Empty:
+                break
+        values = [l[len(prefix):] for l in self.seen if l.startswith(prefix)]
+        return values[-1] if values else None
+
+    def close(self):
+        harness.stop(self.p)
+
+
+class VolumeTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        harness.ensure()
+
+    def test_mixer(self):
+        r = harness.run([DRIVER, "mixer"], timeout=90)
+        out = r.stdout.decode("utf-8", errors="replace").replace("\r\n", "\n")
+        failed = [l for l in out.split("\n") if l.startswith("check=") and not l.endswith(" ok")]
+        self.assertEqual(failed, [], out)
+        self.assertIn("result=pass", out)
+        self.assertIn("check=outside-change-within-a-few-ticks ok", out)
+        self.assertEqual(r.returncode, 0, out)
+
+    def test_drag(self):
+        show = Show()
+        try:
+            origin = show.wait_for(lambda l: l.startswith("slider_screen="), what="slider position")
+            ox, oy = (int(v) for v in origin.split("=", 1)[1].split(","))
+            show.wait_for(lambda l: l == "knob=260", what="knob at the left end")
+            time.sleep(0.3)
+
+            def knob_x(twips):
+                return ox + round(twips / TWIPS_PER_PIXEL)
+
+            before = Shot(os.path.join(harness.BUILD, "volume-before.png"))
+            self.assertTrue(near(before(knob_x(260) + 3, oy + 7), KNOB_FACE), before(knob_x(260) + 3, oy + 7))
+            self.assertTrue(near(before(ox + 140, oy + 1), BACKGROUND), before(ox + 140, oy + 1))
+
+            # Press on the knob's centre, drag right, release.
+            harness.xdotool("mousemove", "--sync", knob_x(260) + 6, oy + 7)
+            harness.xdotool("mousedown", "1")
+            for x in (40, 55, 63):
+                harness.xdotool("mousemove", "--sync", ox + x, oy + 7)
+                time.sleep(0.1)
+            harness.xdotool("mouseup", "1")
+            show.wait_for(lambda l: l.startswith("volchange="), what="VolChange")
+            harness.wait_until(lambda: show.last("knob=") not in (None, "260"), timeout=5, what="knob moved")
+            time.sleep(0.4)
+            left = int(show.last("knob="))
+            volume = int(show.last("volchange="))
+            self.assertGreater(left, 600)
+            self.assertTrue(30 <= volume <= 50, volume)
+
+            after = Shot(os.path.join(harness.BUILD, "volume-after.png"))
+            self.assertTrue(near(after(knob_x(left) + 3, oy + 7), KNOB_FACE), after(knob_x(left) + 3, oy + 7))
+            self.assertFalse(near(after(knob_x(260) + 3, oy + 7), KNOB_FACE))
+        finally:
+            show.close()
+            harness.kill_wine_programs()
+
+
+if __name__ == "__main__":
+    unittest.main()
