@@ -51,8 +51,8 @@ def near(got, want, tol=3):
 class Host:
     """twtabhost.exe with its output read line by line on a thread."""
 
-    def __init__(self):
-        self.p = harness.start([os.path.join(harness.BIN, "twtabhost.exe"), "90"])
+    def __init__(self, kind):
+        self.p = harness.start([os.path.join(harness.BIN, "twtabhost.exe"), "90", kind])
         self.lines = queue.Queue()
         self.seen = []
         threading.Thread(target=self._read, daemon=True).start()
@@ -110,7 +110,11 @@ class Host:
                 pipe.close()
 
 
-class TabStripTest(unittest.TestCase):
+class TabStripDrawnButtonsTest(unittest.TestCase):
+    """The strip with its own stand-in buttons (used where Corvala is not registered)."""
+
+    KIND = "drawn"
+
     @classmethod
     def setUpClass(cls):
         harness.ensure()
@@ -119,10 +123,11 @@ class TabStripTest(unittest.TestCase):
         harness.kill_wine_programs()
         # Keep the pointer away from the strip so no button shows its hover picture.
         harness.xdotool("mousemove", 600, 500)
-        self.host = Host()
+        self.host = Host(self.KIND)
         self.addCleanup(self.host.stop)
         self.host.wait_for("ready")
         self.host.drain()
+        self.assertEqual(self.host.value("buttons"), self.KIND)
 
     def click(self, x, y):
         harness.xdotool("mousemove", x, y)
@@ -191,6 +196,20 @@ class TabStripTest(unittest.TestCase):
         self.assertEqual(sorted(after), [0, 1, 3])
         self.assertEqual(after[3][0], tabs[2][0])  # tab 3 closed the gap
         self.assertEqual([after[i][4] for i in (0, 1, 3)], [1, 0, 0])
+
+
+class TabStripCmdButtonsTest(TabStripDrawnButtonsTest):
+    """The strip as the shell runs it: close buttons and arrows are Corvala.Cmd_ controls."""
+
+    KIND = "cmd"
+
+    @classmethod
+    def setUpClass(cls):
+        harness.ensure()
+        dll = os.path.join(harness.BIN, "Corvala.dll")
+        if not os.path.exists(dll):
+            raise unittest.SkipTest("Corvala.dll is not built")
+        harness.run(["regsvr32", "/s", harness.winpath(dll)], timeout=60, check=True)
 
 
 if __name__ == "__main__":

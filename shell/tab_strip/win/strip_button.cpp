@@ -16,6 +16,8 @@ namespace ib = tw::image_button;
 constexpr UINT_PTR kLeaveTimer = 1;
 constexpr wchar_t kClassName[] = L"TwStripButton";
 
+}  // namespace
+
 PixelImage ArtImage(ButtonArt art, ButtonLook look) {
   switch (art) {
     case ButtonArt::kClose: return CloseButtonImage(look);
@@ -24,6 +26,8 @@ PixelImage ArtImage(ButtonArt art, ButtonLook look) {
   }
   return {};
 }
+
+namespace {
 
 class DrawnButton final : public tw::win::Window<DrawnButton>,
                           public StripButton,
@@ -164,10 +168,29 @@ class DrawnButton final : public tw::win::Window<DrawnButton>,
 
 }  // namespace
 
-std::unique_ptr<StripButton> CreateStripButton(HWND parent, ButtonArt art, int dpi, std::function<void()> on_click) {
+namespace {
+bool g_last_was_cmd = false;
+bool g_drawn_only = false;
+}  // namespace
+
+std::unique_ptr<StripButton> CreateDrawnButton(HWND parent, ButtonArt art, int dpi, std::function<void()> on_click) {
   auto button = std::make_unique<DrawnButton>(art, dpi, std::move(on_click));
   if (!button->Create(parent)) return nullptr;
   return button;
 }
+
+std::unique_ptr<StripButton> CreateStripButton(HWND parent, ButtonArt art, int dpi, std::function<void()> on_click) {
+  if (!g_drawn_only) {
+    if (auto button = CreateCmdButton(parent, art, dpi, on_click)) {
+      g_last_was_cmd = true;
+      return button;
+    }
+  }
+  g_last_was_cmd = false;
+  return CreateDrawnButton(parent, art, dpi, std::move(on_click));
+}
+
+bool LastButtonWasCmd() { return g_last_was_cmd; }
+void UseDrawnButtonsOnly(bool drawn_only) { g_drawn_only = drawn_only; }
 
 }  // namespace tw::tabs::win

@@ -4,8 +4,10 @@
 // Prints one line per event ("event=TabChange|caption|data|index"), and the screen rectangles of
 // the tabs and their close buttons after each ("tab=index,x,y,w,h,selected" and
 // "close=index,x,y,w,h,visible"), ending with "geometry=end". Prints "ready" once set up. Ends on
-// WM_QUIT, or by itself after the seconds given (default 120).
+// WM_QUIT, or by itself after the seconds given (default 120). A second argument "drawn" makes the
+// strip use its own buttons instead of Corvala.Cmd_ controls; "buttons=cmd|drawn" says which.
 #include <windows.h>
+#include <ole2.h>
 
 #include <cstdlib>
 #include <string>
@@ -14,6 +16,7 @@
 #include "common/core/twips.h"
 #include "shell/tab_strip/core/lintra_tab.h"
 #include "shell/tab_strip/win/lintra_tab_window.h"
+#include "shell/tab_strip/win/strip_button.h"
 
 namespace {
 
@@ -104,8 +107,7 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 }  // namespace
 
-int wmain(int argc, wchar_t** argv) {
-  const UINT seconds = argc > 1 ? static_cast<UINT>(_wtoi(argv[1])) : 120;
+int Run(UINT seconds) {
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = FrameProc;
@@ -133,6 +135,7 @@ int wmain(int argc, wchar_t** argv) {
   host.strip = &strip;
   (void)strip.SetWidth(width);
   Out("created");
+  Out(std::string("buttons=") + (tw::tabs::win::LastButtonWasCmd() ? "cmd" : "drawn"));
   Out("ctl=" + std::to_string(tw::TwipsToPixels(strip.model()->CtlPanelLeft(), strip.dpi())) + "," +
       std::to_string(tw::TwipsToPixels(60, strip.dpi())));
 
@@ -146,4 +149,17 @@ int wmain(int argc, wchar_t** argv) {
   host.strip = nullptr;
   g_host = nullptr;
   return 0;
+}
+
+int wmain(int argc, wchar_t** argv) {
+  const UINT seconds = argc > 1 ? static_cast<UINT>(_wtoi(argv[1])) : 120;
+  tw::tabs::win::UseDrawnButtonsOnly(argc > 2 && std::wstring(argv[2]) == L"drawn");
+  // The buttons are Corvala.Cmd_ controls where the library is registered.
+  if (FAILED(OleInitialize(nullptr))) {
+    Out("ole=failed");
+    return 1;
+  }
+  int code = Run(seconds);
+  OleUninitialize();
+  return code;
 }
