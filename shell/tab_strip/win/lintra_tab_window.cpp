@@ -118,7 +118,6 @@ bool LintraTabControl::Create(HWND parent, std::int32_t left, std::int32_t top, 
   measurer_ = std::make_unique<Measurer>(font_, dpi_);
   pieces_ = std::make_unique<PieceBitmaps>();
   if (!RegisterClassOnce(kStripClass, 0, nullptr)) return false;
-  width_ = width;
   RECT rc = TwipsToPixelRect(left, top, width, kHeightTwips, dpi_);
   if (!CreateWindowExW(0, kStripClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, rc.left,
                        rc.top, rc.right - rc.left, rc.bottom - rc.top, parent, nullptr, GetModuleHandleW(nullptr),
@@ -159,10 +158,9 @@ bool LintraTabControl::Create(HWND parent, std::int32_t left, std::int32_t top, 
   return true;
 }
 
-void LintraTabControl::SetBounds(std::int32_t left, std::int32_t top, std::int32_t width) {
+void LintraTabControl::SetBounds(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height) {
   if (!hwnd_) return;
-  width_ = width;
-  RECT rc = TwipsToPixelRect(left, top, std::max(width, 0), kHeightTwips, dpi_);
+  RECT rc = TwipsToPixelRect(left, top, std::max(width, 0), std::max(height, 0), dpi_);
   SetWindowPos(hwnd_, nullptr, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
                SWP_NOZORDER | SWP_NOACTIVATE);
 }

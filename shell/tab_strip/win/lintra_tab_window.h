@@ -25,18 +25,18 @@ class LintraTabControl : public tw::win::Window<LintraTabControl>,
                          private LintraTabEvents,
                          private TabBtnListener {
  public:
-  // The strip is 435 twips high: the viewport's 375 and CtlPanel's 375 placed 60 down.
-  static constexpr std::int32_t kHeightTwips = 435;
+  // The strip's design height: the viewport's. CtlPanel (60 down) is clipped at the bottom edge.
+  static constexpr std::int32_t kHeightTwips = 375;
 
   // `host` receives Click, TabChange and UnloadClick; it must outlive the control.
   explicit LintraTabControl(LintraTabEvents& host);
   ~LintraTabControl() override;
 
-  // Creates the strip as a child of `parent`, with tab 0 captioned `home_caption` (see
-  // HomeCaption), and starts the 100 ms start timer.
+  // Creates the strip as a child of `parent` at `left`, `top` (twips, kHeightTwips high), with
+  // tab 0 captioned `home_caption` (see HomeCaption), and starts the 100 ms start timer.
   bool Create(HWND parent, std::int32_t left, std::int32_t top, std::int32_t width, std::u16string home_caption);
-  // The host's Left, Top and Width (twips); the height stays kHeightTwips.
-  void SetBounds(std::int32_t left, std::int32_t top, std::int32_t width);
+  // The host's Left, Top, Width and Height (twips). Only SetWidth moves the panels inside.
+  void SetBounds(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height);
 
   // The strip's methods; a missing tab is reported as false or no value.
   [[nodiscard]] bool SetCaption(std::int32_t index, std::u16string caption);
@@ -80,7 +80,6 @@ class LintraTabControl : public tw::win::Window<LintraTabControl>,
   std::unique_ptr<StripButton> cmd1_;
   std::unique_ptr<StripButton> cmd2_;
   std::map<std::int32_t, std::unique_ptr<TabBtnWindow>> tabs_;
-  std::int32_t width_ = 0;
 };
 
 }  // namespace tw::tabs::win
