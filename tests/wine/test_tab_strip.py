@@ -139,7 +139,7 @@ class TabStripDrawnButtonsTest(unittest.TestCase):
         events = self.host.events()
         self.assertEqual(events[0], "TabChange|%s||0" % HOME)
         self.assertEqual(events.count("TabChange|%s||0" % HOME), 1)
-        self.assertEqual(events[1:], ["Click|Alpha||1", "Click|Beta||2", "Click|Gamma||3"])
+        self.assertEqual(events[1:], ["Click|Alpha||1", "Click|Beta||2", "Click|Gamma 游戏||3"])
 
         tabs, closes = self.host.geometry()
         self.assertEqual(sorted(tabs), [0, 1, 2, 3])

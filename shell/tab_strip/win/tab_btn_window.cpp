@@ -84,7 +84,7 @@ void TabBtnWindow::Update(std::int64_t left_twips, bool visible) {
       drawn_width_ != model_->Width() || label.left != drawn_label_.left || label.top != drawn_label_.top) {
     InvalidateRect(hwnd_, nullptr, FALSE);
   }
-  bool shown = IsWindowVisible(hwnd_) != FALSE;
+  bool shown = (GetWindowLongW(hwnd_, GWL_STYLE) & WS_VISIBLE) != 0;
   if (shown != visible) ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE);
 }
 

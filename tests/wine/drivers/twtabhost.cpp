@@ -47,7 +47,7 @@ class PrintingHost : public tw::tabs::LintraTabEvents {
   }
 
   void AddTabs() {
-    for (const char16_t* caption : {u"Alpha", u"Beta", u"Gamma"}) {
+    for (const char16_t* caption : {u"Alpha", u"Beta", u"Gamma \u6E38\u620F"}) {
       std::int32_t index = strip->CreatTab(caption);
       strip->SetIndex(static_cast<std::int16_t>(index));
     }
