@@ -2,7 +2,9 @@
 
 test_mixer runs twvolume.exe's checks of Vol2 on the real winmm mixer and of the slider wired to it
 (the driver prints one line per check). test_drag shows the slider, drags its knob with the real
-mouse and checks on screenshots that the knob moved and the mixer followed.
+mouse and checks on screenshots that the knob moved and the mixer followed. test_shell_slider does
+the same in the real shell, whose slider starts at the saved volume 23 and moves to the device's
+volume on the first poll (the null device starts every process at full volume).
 """
 import os
 import queue
@@ -134,6 +136,54 @@ class VolumeTest(unittest.TestCase):
             self.assertFalse(near(after(knob_x(260) + 3, oy + 7), KNOB_FACE))
         finally:
             show.close()
+            harness.kill_wine_programs()
+
+    def test_shell_slider(self):
+        folder = harness.install_copy("volume-shell")
+        shell = harness.start([os.path.join(folder, "Tarnwick.exe")], cwd=folder)
+        try:
+            def slider():
+                main = harness.probe("find", "*", "TarnwickMain")
+                if not main:
+                    return None
+                kids = harness.probe("children", main[0]["hwnd"])
+                return next((k for k in kids if k.get("class") == "TarnwickVolSlider"), None)
+
+            rec = harness.wait_until(slider, timeout=30, what="the shell's volume slider")
+            left, top = (int(v) for v in rec["rect"].split(",")[:2])
+            row = top + 7
+
+            def knob_left(shot):
+                for x in range(left, left + 153):
+                    if near(shot(x, row), KNOB_FACE):
+                        return x - 2 - left  # the face starts two pixels into the knob
+                return None
+
+            full = round(1760 / TWIPS_PER_PIXEL)
+            shot = harness.wait_until(
+                lambda: (lambda s: s if knob_left(s) == full else None)(
+                    Shot(os.path.join(harness.BUILD, "volume-shell.png"))),
+                timeout=10, interval=0.3, what="the knob at the device's volume")
+            self.assertEqual(knob_left(shot), full)
+
+            harness.xdotool("mousemove", "--sync", left + full + 6, row)
+            harness.xdotool("mousedown", "1")
+            for x in (100, 80, 60):
+                harness.xdotool("mousemove", "--sync", left + x, row)
+                time.sleep(0.1)
+            harness.xdotool("mouseup", "1")
+            # The pointer at pixel 60 puts the knob's left edge at 60 x 15 - 97.5 twips.
+            want = round((60 * TWIPS_PER_PIXEL - 97.5) / TWIPS_PER_PIXEL)
+            moved = harness.wait_until(
+                lambda: (lambda k: k if k is not None and abs(k - want) <= 1 else None)(
+                    knob_left(Shot(os.path.join(harness.BUILD, "volume-shell-dragged.png")))),
+                timeout=10, interval=0.3, what="the dragged knob")
+            self.assertLessEqual(abs(moved - want), 1)
+            # The mixer took the dragged volume: the next polls leave the knob where it is.
+            time.sleep(0.5)
+            self.assertLessEqual(abs(knob_left(Shot(os.path.join(harness.BUILD, "volume-shell-later.png"))) - want), 1)
+        finally:
+            harness.stop(shell)
             harness.kill_wine_programs()
 
 

@@ -116,6 +116,14 @@ void MainWindow::CreateChildren() {
   Image2 = image(layout::kImage2);
   Image1 = image(layout::kImage1);
   Image3 = image(layout::kImage3);
+
+  // The volume slider on the status bar and the mixer control it mirrors (kept with volume 23
+  // on the speakers line).
+  vol1.Create(StatuBar.hwnd(), Px(layout::kVol1.left), Px(layout::kVol1.top), Px(layout::kVol1.width),
+              Px(layout::kVol1.height), &VolumeHandlers);
+  Vol2 = std::make_unique<volume::win::Vol2>(&VolumeHandlers);
+  Vol2->control().ReadProperties(volume::SavedVol2Bag{});
+  VolumeHandlers.Attach(&Vol2->control(), &vol1);
 }
 
 void MainWindow::StartUp() {
@@ -157,7 +165,7 @@ void MainWindow::DestroyCommandWindow() {
   if (CommandForm) CommandForm->Destroy();
   CommandForm.reset();
 }
-void MainWindow::SyncVolumeSlider() {}
+void MainWindow::SyncVolumeSlider() { VolumeHandlers.StartUp(); }
 
 void MainWindow::ShutDown() {
   if (shutDown_) return;

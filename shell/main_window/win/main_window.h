@@ -16,6 +16,9 @@
 #include "shell/main_window/win/panel.h"
 #include "shell/main_window/win/skin_frame.h"
 #include "shell/main_window/win/tray_icon.h"
+#include "shell/volume/core/volume_wiring.h"
+#include "shell/volume/win/vol2.h"
+#include "shell/volume/win/vol_slider.h"
 
 namespace tw::shell {
 
@@ -92,6 +95,10 @@ class MainWindow : public win::Window<MainWindow>, private CommandWindowHost {
   HWND Hidea = nullptr, HideB = nullptr;
   HWND Label1 = nullptr, Label2 = nullptr, Label3 = nullptr, Label4 = nullptr, Label5 = nullptr;
   HWND Image1 = nullptr, Image2 = nullptr, Image3 = nullptr;
+  // The volume slider and the mixer control; the relay is their handlers and outlives both.
+  volume::VolumeWiring VolumeHandlers;
+  volume::win::VolSlider vol1;
+  std::unique_ptr<volume::win::Vol2> Vol2;
 };
 
 }  // namespace tw::shell
