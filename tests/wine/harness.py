@@ -208,6 +208,7 @@ def ensure():
     _start_xvfb(st)
     _save_state(st)
     _make_prefix()
+    _start_wineserver()
     _start_portal(st)
     _save_state(st)
     return st
@@ -246,9 +247,34 @@ def install_copy(name):
     return dest
 
 
+def _start_wineserver():
+    """A persistent wineserver started with its output detached: a server started by the first
+    program would inherit that program's pipes and keep them open after it ended."""
+    subprocess.run(["wineserver", "-p"], env=env(), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, timeout=30, start_new_session=True)
+
+
+class Result:
+    def __init__(self, returncode, stdout, stderr):
+        self.returncode, self.stdout, self.stderr = returncode, stdout, stderr
+
+
 def run(args, timeout=60, extra_env=None, cwd=None, check=False):
-    r = subprocess.run(["wine"] + list(args), env=env(extra_env), stdout=subprocess.PIPE,
-                       stderr=subprocess.PIPE, timeout=timeout, cwd=cwd)
+    """Runs a program to its end. Output goes through files, never pipes, so a helper process
+    that outlives the program cannot hold the call."""
+    import tempfile
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        p = subprocess.Popen(["wine"] + list(args), env=env(extra_env), stdout=out, stderr=err,
+                             stdin=subprocess.DEVNULL, cwd=cwd)
+        try:
+            rc = p.wait(timeout)
+        except subprocess.TimeoutExpired:
+            p.kill()
+            p.wait(5)
+            raise
+        out.seek(0)
+        err.seek(0)
+        r = Result(rc, out.read(), err.read())
     if check and r.returncode != 0:
         raise HarnessError("%s exited %d: %s %s" % (args[0], r.returncode, r.stdout.decode(errors="replace"),
                                                    r.stderr.decode(errors="replace")))
@@ -256,8 +282,9 @@ def run(args, timeout=60, extra_env=None, cwd=None, check=False):
 
 
 def start(args, extra_env=None, cwd=None):
-    return subprocess.Popen(["wine"] + list(args), env=env(extra_env), stdout=subprocess.PIPE,
-                            stderr=subprocess.PIPE, stdin=subprocess.DEVNULL, cwd=cwd)
+    """Starts a program; its output is discarded (tests observe programs through the platform)."""
+    return subprocess.Popen(["wine"] + list(args), env=env(extra_env), stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL, cwd=cwd)
 
 
 def stop(p, timeout=10):
@@ -337,7 +364,9 @@ def kill_wine_programs():
     """Ends every program of the prefix (between tests), keeping the session."""
     subprocess.run(["wineserver", "-k"], env=env(), timeout=30,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    time.sleep(0.2)
+    subprocess.run(["wineserver", "-w"], env=env(), timeout=30,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _start_wineserver()
 
 
 if __name__ == "__main__":
