@@ -20,9 +20,9 @@ float VolumeSlider::KnobLeftForVolume(std::int32_t volume) {
 }
 
 float VolumeSlider::VolumeForKnobLeft(float knobLeft) {
-  // The fraction is rounded to two places (halves to even), then scaled to 0-100.
-  const double fraction = RoundHalfEven((static_cast<double>(knobLeft) - 248.0) / 1502.0 * 100.0) / 100.0;
-  return static_cast<float>(std::clamp(RoundHalfEven(fraction * 100.0), 0.0, 100.0));
+  // The fraction of the track rounded to two places (halves to even) is the whole-number volume.
+  const double percent = RoundHalfEven((static_cast<double>(knobLeft) - 248.0) / 1502.0 * 100.0);
+  return static_cast<float>(std::clamp(percent, 0.0, 100.0));
 }
 
 void VolumeSlider::PlaceKnob(float left) {
