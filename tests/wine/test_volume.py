@@ -7,9 +7,7 @@ the same in the real shell, whose slider starts at the saved volume 23 and moves
 volume on the first poll (the null device starts every process at full volume).
 """
 import os
-import queue
 import subprocess
-import threading
 import time
 import unittest
 
@@ -50,36 +48,33 @@ class Shot:
 
 
 class Show:
-    """twvolume.exe show, its output read line by line on a thread."""
+    """twvolume.exe show, its lines read from the log file it writes."""
 
     def __init__(self, seconds=60):
-        self.p = harness.start([DRIVER, "show", str(seconds)])
-        self.lines = queue.Queue()
+        self.log = os.path.join(harness.BUILD, "volume-show.log")
+        if os.path.exists(self.log):
+            os.remove(self.log)
+        self.p = harness.start([DRIVER, "show", str(seconds), harness.winpath(self.log)])
         self.seen = []
-        threading.Thread(target=self._read, daemon=True).start()
 
     def _read(self):
-        for raw in self.p.stdout:
-            self.lines.put(raw.decode("utf-8", errors="replace").rstrip("\r\n"))
+        try:
+            with open(self.log, encoding="utf-8", errors="replace") as f:
+                self.seen = [l.rstrip("\r\n") for l in f if l.endswith("\n")]
+        except OSError:
+            pass
 
     def wait_for(self, pred, timeout=15.0, what="line"):
-        deadline = time.time() + timeout
-        while time.time() < deadline:
-            try:
-                got = self.lines.get(timeout=max(0.01, deadline - time.time()))
-            except queue.Empty:
-                break
-            self.seen.append(got)
-            if pred(got):
-                return got
-        raise AssertionError("no %s within %.0f s; seen %r" % (what, timeout, self.seen[-20:]))
+        def found():
+            self._read()
+            return next((l for l in self.seen if pred(l)), None)
+        try:
+            return harness.wait_until(found, timeout=timeout, what=what)
+        except AssertionError as e:
+            raise AssertionError("%s; seen %r" % (e, self.seen[-20:]))
 
     def last(self, prefix):
-        while True:
-            try:
-                self.seen.append(self.lines.get_nowait())
-            except queue.Empty:
-                break
+        self._read()
         values = [l[len(prefix):] for l in self.seen if l.startswith(prefix)]
         return values[-1] if values else None
 

@@ -5,9 +5,11 @@
 //                    behind its back through that handle reported within a few polls, and
 //                    the disabled state. Then vol1 wired to Vol2 the way the main window does,
 //                    driven by mouse messages.
-//   twvolume show    a visible window at (100, 100) holding vol1 wired to Vol2; prints
-//                    "shown", the pixel rectangle of the knob, and one "volchange=" line per
-//                    VolChange; "knob=" after each move. Ends after the seconds given (default 30).
+//   twvolume show [seconds] [log]
+//                    a visible window at (100, 100) holding vol1 wired to Vol2; writes "shown",
+//                    the slider's screen position, one "volchange=" line per VolChange and
+//                    "knob=" after each move, to the log file when one is given. Ends after the
+//                    seconds given (default 30) or when its window is closed.
 //
 // Prints "check=<name> ok" or "check=<name> FAIL <detail>" lines and "result=pass|fail";
 // the exit code is 0 only when every check passed.
@@ -32,10 +34,14 @@ using tw::volume::VBool;
 
 int g_failures = 0;
 
+// Where the lines go: standard output, or a log file (show mode, whose output nobody reads).
+HANDLE g_out = GetStdHandle(STD_OUTPUT_HANDLE);
+
 void Out(const std::string& s) {
   DWORD put = 0;
   std::string line = s + "\n";
-  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line.data(), static_cast<DWORD>(line.size()), &put, nullptr);
+  WriteFile(g_out, line.data(), static_cast<DWORD>(line.size()), &put, nullptr);
+  FlushFileBuffers(g_out);
 }
 
 void Check(const char* name, bool ok, const std::string& detail = {}) {
@@ -386,6 +392,13 @@ int RunShow(int seconds) {
 
 int wmain(int argc, wchar_t** argv) {
   const std::wstring mode = argc > 1 ? argv[1] : L"mixer";
-  if (mode == L"show") return RunShow(argc > 2 ? _wtoi(argv[2]) : 30);
+  if (mode == L"show") {
+    if (argc > 3) {
+      g_out = CreateFileW(argv[3], GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                          nullptr);
+      if (g_out == INVALID_HANDLE_VALUE) return 2;
+    }
+    return RunShow(argc > 2 ? _wtoi(argv[2]) : 30);
+  }
   return RunMixer();
 }
