@@ -387,7 +387,7 @@ int Api() {
     Put("bag.SaveFilePath", bag.values_.count(L"SaveFilePath") ? Text(bag.values_[L"SaveFilePath"]) : "missing");
     for (auto& [k, v] : bag.values_) VariantClear(&v);
   }
-  Put("events", std::to_string(events.size()));
+  Put("events.raised", std::to_string(events.size()));
   host.Destroy();
   DestroyWindow(frame);
   return 0;
