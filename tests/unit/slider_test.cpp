@@ -58,18 +58,6 @@ INSTANTIATE_TEST_SUITE_P(Table, KnobPlacement,
                                            // outside 0-100 the knob stays at the ends of the track
                                            PlaceCase{150, 1760}, PlaceCase{-5, 260}, PlaceCase{-1000, 260}));
 
-TEST(Slider, StartsWithTheElementTable) {
-  VolumeSlider s;
-  const SliderRect& knob = s.Element(SliderElement::volbtn);
-  EXPECT_FLOAT_EQ(knob.left, 1080);
-  EXPECT_FLOAT_EQ(knob.width, 195);
-  EXPECT_FLOAT_EQ(s.Element(SliderElement::bg).left, 240);
-  EXPECT_FLOAT_EQ(s.Element(SliderElement::bg).top, -60);
-  EXPECT_FALSE(s.Element(SliderElement::VOLOFF).visible);
-  EXPECT_TRUE(s.Element(SliderElement::VOLON).visible);
-  EXPECT_FALSE(s.dragging());
-}
-
 // Presses on the knob's centre, then moves the pointer so that the knob's left edge would
 // land on each of `lefts`.
 class Drag : public ::testing::Test {

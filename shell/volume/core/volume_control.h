@@ -50,7 +50,6 @@ struct SavedVol2Bag : PropertyBag {
 
 class VolumeControl {
  public:
-  static constexpr int kSizeTwips = 480;
   static constexpr int kPollIntervalMs = 100;
   static constexpr std::int32_t kDefaultDeviceToControl = 5;  // wave-out
 
@@ -83,9 +82,6 @@ class VolumeControl {
 
   // One polling step; does nothing while the timer is stopped (a late tick after stopping).
   void Timer1Tick();
-
-  // The control keeps a fixed size: any requested size snaps back to 480 x 480 twips.
-  static constexpr int SnapSize(int /*requestedTwips*/) { return kSizeTwips; }
 
   void set_events(VolumeControlEvents* events) { events_ = events; }
 
