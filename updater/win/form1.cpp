@@ -1,0 +1,226 @@
+#include "updater/win/form1.h"
+
+#include "build_config.h"
+#include "common/win/shell_open.h"
+
+namespace tw::updater {
+namespace {
+
+constexpr wchar_t kClassName[] = L"TwFeltramForm1";
+constexpr UINT_PTR kTimer1 = 1;
+constexpr UINT kTimer1Interval = 1000;
+constexpr int kCmd1Id = 101;
+constexpr int kStatusId = 102;
+
+// Dispatch ids of the download control that the updater uses.
+constexpr DISPID kFileUrl = 0x68030005;
+constexpr DISPID kSaveFilePath = 0x68030003;
+constexpr DISPID kBeginDownload = 0x60030019;
+constexpr DISPID kCancelDownload = 0x6003001C;
+constexpr DISPID kSetFileName = 0x6003001F;
+constexpr DISPID kDLProgress = 1;
+constexpr DISPID kDLComplete = 4;
+
+// {2C757088-656C-4F30-B5F1-EBD4B755E2CB}: Corvala.DFiles
+const CLSID kClsidDFiles = {0x2C757088, 0x656C, 0x4F30, {0xB5, 0xF1, 0xEB, 0xD4, 0xB7, 0x55, 0xE2, 0xCB}};
+
+// Argument `index` (declared order) of an event, converted to `vt`; false when missing.
+bool EventArg(const DISPPARAMS* params, UINT index, VARTYPE vt, VARIANT& out) {
+  VariantInit(&out);
+  if (!params || index >= params->cArgs) return false;
+  VARIANT direct;
+  VariantInit(&direct);
+  if (FAILED(VariantCopyInd(&direct, &params->rgvarg[params->cArgs - 1 - index]))) return false;
+  HRESULT hr = VariantChangeType(&out, &direct, 0, vt);
+  VariantClear(&direct);
+  return SUCCEEDED(hr);
+}
+
+HRESULT PutText(win::AxHost& host, DISPID id, const std::u16string& text) {
+  VARIANT v;
+  VariantInit(&v);
+  V_VT(&v) = VT_BSTR;
+  V_BSTR(&v) = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()), static_cast<UINT>(text.size()));
+  HRESULT hr = host.Put(id, v);
+  VariantClear(&v);
+  return hr;
+}
+
+char16_t DecimalSeparator() {
+  wchar_t sep[8] = {};
+  if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, sep, 8) > 0 && sep[0]) return static_cast<char16_t>(sep[0]);
+  return u'.';
+}
+
+}  // namespace
+
+Form1::Form1() = default;
+
+Form1::~Form1() {
+  if (hwnd_) DestroyWindow(hwnd_);
+  if (font_) DeleteObject(font_);
+  if (bannerFont_) DeleteObject(bannerFont_);
+  if (bannerBrush_) DeleteObject(bannerBrush_);
+  if (accentBrush_) DeleteObject(accentBrush_);
+}
+
+bool Form1::Create(int showCommand) {
+  flow_ = std::make_unique<update::UpdaterFlow>(static_cast<update::UpdaterView&>(*this), fs_, codec_, win::InstallFolder(), TW_PORTAL_BASE,
+                                                DecimalSeparator());
+  HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
+  if (!RegisterClassOnce(kClassName, 0, GetSysColorBrush(COLOR_BTNFACE), icon)) return false;
+  DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+  RECT rc{0, 0, 420, 230};
+  AdjustWindowRect(&rc, style, FALSE);
+  int w = rc.right - rc.left, h = rc.bottom - rc.top;
+  int x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2, y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
+  std::wstring caption = win::W(update::kUpdaterCaption);
+  if (!CreateWindowExW(0, kClassName, caption.c_str(), style, x, y, w, h, nullptr, nullptr,
+                       GetModuleHandleW(nullptr), this))
+    return false;
+  ShowWindow(hwnd_, showCommand == SW_HIDE ? SW_SHOWNORMAL : showCommand);
+  UpdateWindow(hwnd_);
+  loaded_ = true;
+  flow_->Load();
+  return true;
+}
+
+void Form1::OnCreate() {
+  HINSTANCE inst = GetModuleHandleW(nullptr);
+  font_ = CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"SimSun");
+  bannerFont_ = CreateFontW(-26, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"Arial");
+  bannerBrush_ = CreateSolidBrush(RGB(0x23, 0x6E, 0xC8));
+  accentBrush_ = CreateSolidBrush(RGB(0x9E, 0xC5, 0xF1));
+
+  auto make = [&](const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, int w, int h, int id) {
+    HWND c = CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, hwnd_,
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), inst, nullptr);
+    SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    return c;
+  };
+  picture1_ = make(L"STATIC", L"", SS_NOTIFY, 0, 0, 420, 64, 0);
+  image1_ = make(L"STATIC", L"", 0, 330, 12, 72, 40, 0);
+  label1_ = make(L"STATIC", L"Tarnwick", SS_LEFT, 18, 14, 300, 36, 0);
+  SendMessageW(label1_, WM_SETFONT, reinterpret_cast<WPARAM>(bannerFont_), FALSE);
+  picture2_ = make(L"STATIC", L"", 0, 18, 78, 6, 40, 0);
+  label2_ = make(L"STATIC", L"Tarnwick", SS_LEFT, 32, 78, 360, 16, 0);
+  status_ = make(L"STATIC", L"", SS_LEFT | SS_NOPREFIX, 32, 100, 370, 18, kStatusId);
+  std::wstring done = win::W(u"\u5B8C\u6210");  // "完成"
+  cmd1_ = make(L"BUTTON", done.c_str(), WS_TABSTOP | BS_PUSHBUTTON, 310, 186, 92, 28, kCmd1Id);
+
+  RECT info{18, 130, 402, 144}, package{18, 152, 402, 166};
+  dfiles2_.Create(hwnd_, info, kClsidDFiles, IID_NULL,
+                  [this](DISPID id, DISPPARAMS* params) { OnInfoEvent(id, params); });
+  dfiles1_.Create(hwnd_, package, kClsidDFiles, IID_NULL,
+                  [this](DISPID id, DISPPARAMS* params) { OnPackageEvent(id, params); });
+  dfiles2_.Show(true);
+  dfiles1_.Show(true);
+}
+
+void Form1::OnInfoEvent(DISPID id, DISPPARAMS* params) {
+  if (id != kDLComplete || !flow_) return;
+  VARIANT bytes;
+  std::int32_t n = EventArg(params, 0, VT_I4, bytes) ? V_I4(&bytes) : 0;
+  flow_->InfoComplete(n);
+}
+
+void Form1::OnPackageEvent(DISPID id, DISPPARAMS* params) {
+  if (!flow_) return;
+  VARIANT v;
+  if (id == kDLProgress) {
+    if (EventArg(params, 0, VT_R4, v)) flow_->PackageProgress(V_R4(&v));
+  } else if (id == kDLComplete) {
+    flow_->PackageComplete(EventArg(params, 0, VT_I4, v) ? V_I4(&v) : 0);
+  }
+}
+
+// ---- what the flow asks of the window ----
+
+void Form1::SetStatus(const std::u16string& text) {
+  std::wstring t = win::W(text);
+  SetWindowTextW(status_, t.c_str());
+}
+
+void Form1::EnableCloseButton(bool enabled) { EnableWindow(cmd1_, enabled ? TRUE : FALSE); }
+
+void Form1::EnableTimer(bool enabled) {
+  if (enabled)
+    SetTimer(hwnd_, kTimer1, kTimer1Interval, nullptr);
+  else
+    KillTimer(hwnd_, kTimer1);
+}
+
+void Form1::ShowError(const std::u16string& text) {
+  std::wstring t = win::W(text);
+  MessageBoxW(hwnd_, t.c_str(), L"Tarnwick", MB_OK | MB_ICONERROR);
+}
+
+void Form1::StartDownload(update::Download which, const std::u16string& url, const std::u16string& folder,
+                          const std::u16string& fileName) {
+  win::AxHost& c = Control(which);
+  PutText(c, kFileUrl, url);
+  PutText(c, kSaveFilePath, folder);
+  VARIANT name;
+  VariantInit(&name);
+  V_VT(&name) = VT_BSTR;
+  V_BSTR(&name) = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(fileName.data()),
+                                    static_cast<UINT>(fileName.size()));
+  c.Call(kSetFileName, &name, 1);
+  VariantClear(&name);
+  VARIANT result;
+  VariantInit(&result);
+  c.Call(kBeginDownload, nullptr, 0, &result);
+  VariantClear(&result);
+}
+
+void Form1::CancelDownload(update::Download which) { Control(which).Call(kCancelDownload); }
+
+void Form1::OpenFile(const std::u16string& path) { win::ShellOpen(path, u""); }
+
+void Form1::Close() {
+  // Asked from inside a control's event: the window goes once that handler has returned.
+  if (hwnd_) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+}
+
+LRESULT Form1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_CREATE:
+      OnCreate();
+      return 0;
+    case WM_COMMAND:
+      if (LOWORD(wp) == kCmd1Id && HIWORD(wp) == BN_CLICKED) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+      return 0;
+    case WM_TIMER:
+      if (wp == kTimer1 && flow_) flow_->TimerTick();
+      return 0;
+    case WM_CTLCOLORSTATIC: {
+      HWND c = reinterpret_cast<HWND>(lp);
+      HDC dc = reinterpret_cast<HDC>(wp);
+      if (c == picture1_ || c == label1_) {
+        SetTextColor(dc, RGB(0xFF, 0xFF, 0xFF));
+        SetBkColor(dc, RGB(0x23, 0x6E, 0xC8));
+        return reinterpret_cast<LRESULT>(bannerBrush_);
+      }
+      if (c == image1_ || c == picture2_) return reinterpret_cast<LRESULT>(accentBrush_);
+      SetBkMode(dc, TRANSPARENT);
+      return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    }
+    case WM_CLOSE:
+      // Closing is refused while the package is being downloaded.
+      if (flow_ && !flow_->CanClose()) return 0;
+      DestroyWindow(hwnd_);
+      return 0;
+    case WM_DESTROY:
+      KillTimer(hwnd_, kTimer1);
+      dfiles1_.Destroy();
+      dfiles2_.Destroy();
+      PostQuitMessage(0);
+      return 0;
+    default:
+      return Default(msg, wp, lp);
+  }
+}
+
+}  // namespace tw::updater
