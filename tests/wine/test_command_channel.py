@@ -83,25 +83,23 @@ class HostedWindow(unittest.TestCase):
     def setUp(self):
         self.inst = Installation(self.id().split(".")[-1], [b"f0", b"f1", LIANLIANKAN, b"f3"],
                                  [b"l0", XIAOXIAOLE, b"l2"])
-        self.host = h.start([os.path.join(self.inst.dir, "twcmdhost.exe"), "120"])
+        self.log = os.path.join(self.inst.dir, "host.log")
+        self.host = h.start([os.path.join(self.inst.dir, "twcmdhost.exe"), "120", h.winpath(self.log)])
         self.addCleanup(h.stop, self.host)
-        self.assertEqual(self.host.stdout.readline().strip(), b"ready")
-        self.lines = []
+        h.wait_until(lambda: self.read_log()[:1] == ["ready"], timeout=30, what="the command window host")
+
+    def read_log(self):
+        if not os.path.exists(self.log):
+            return []
+        with open(self.log, "rb") as f:
+            return [l.decode("utf-8") for l in f.read().split(b"\n") if l]
 
     def host_lines(self, count, timeout=10):
-        """Reads until `count` lines have come from the host since the test began (bounded)."""
+        """What the host recorded after "ready", once it holds `count` lines or the time is up."""
         deadline = time.time() + timeout
-        os.set_blocking(self.host.stdout.fileno(), False)
-        buf = b""
-        while len(self.lines) < count and time.time() < deadline:
-            chunk = self.host.stdout.read()
-            if chunk:
-                buf += chunk
-                *done, buf = buf.split(b"\n")
-                self.lines += [l.decode("utf-8").rstrip("\r") for l in done]
-            else:
-                time.sleep(0.02)
-        return self.lines
+        while len(self.read_log()) < count + 1 and time.time() < deadline:
+            time.sleep(0.02)
+        return self.read_log()[1:]
 
     def test_window_is_hidden_with_its_idle_box(self):
         form, box = h.wait_until(command_box, what="the command window")

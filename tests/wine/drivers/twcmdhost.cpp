@@ -1,6 +1,9 @@
-// Test driver: hosts the shell's hidden command window on its own, with a host that prints what
+// Test driver: hosts the shell's hidden command window on its own, with a host that records what
 // the main window would be asked to do ("turn=sub4", "turn=sub3", "refresh"), one line each, every
-// text the box receives ("text=" in UTF-8), and "ready" once the window exists. Ends on WM_QUIT, or by itself after the seconds given (default 120).
+// text the box receives ("text=" in UTF-8), and "ready" once the window exists.
+//
+//   twcmdhost <seconds> [log file]   lines go to the log file (appended), else to standard output;
+//                                    ends on WM_QUIT, or by itself after the seconds (default 120)
 #include <windows.h>
 
 #include <cstdlib>
@@ -11,11 +14,14 @@
 
 namespace {
 
+HANDLE g_out = INVALID_HANDLE_VALUE;
+
 void Out(const char* line) {
   DWORD put = 0;
   std::string s = std::string(line) + "\n";
-  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), s.data(), static_cast<DWORD>(s.size()), &put, nullptr);
-  FlushFileBuffers(GetStdHandle(STD_OUTPUT_HANDLE));
+  HANDLE out = g_out != INVALID_HANDLE_VALUE ? g_out : GetStdHandle(STD_OUTPUT_HANDLE);
+  WriteFile(out, s.data(), static_cast<DWORD>(s.size()), &put, nullptr);
+  FlushFileBuffers(out);
 }
 
 class PrintingHost : public tw::shell::CommandWindowHost {
@@ -36,6 +42,10 @@ class PrintingHost : public tw::shell::CommandWindowHost {
 
 int wmain(int argc, wchar_t** argv) {
   const UINT seconds = argc > 1 ? static_cast<UINT>(_wtoi(argv[1])) : 120;
+  if (argc > 2) {
+    g_out = CreateFileW(argv[2], FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                        FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
   PrintingHost host;
   tw::shell::FrmQorMess form(host, tw::win::InstallFolder());
   if (!form.Create()) {
