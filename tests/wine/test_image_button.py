@@ -1,10 +1,8 @@
 """The image button Corvala.Cmd_ under Wine: self-registration, late binding by dispatch id,
 pictures from files, property-bag and stream persistence, and the events the real mouse raises."""
 import os
-import queue
 import struct
 import sys
-import threading
 import time
 import unittest
 
@@ -107,6 +105,13 @@ class ImageButtonTest(CorvalaCase):
         self.assertEqual(v["typeinfo.name"], "_Cmd_")
 
         # A new button: no pictures, 615 x 495 twips, nothing to persist.
+        self.assertEqual(v["interfaces"], "IOleObject,IOleWindow,IOleInPlaceObject,IOleInPlaceActiveObject,"
+                         "IOleControl,IViewObject,IViewObject2,IPersist,IPersistPropertyBag,IPersistStreamInit,"
+                         "IProvideClassInfo,IProvideClassInfo2,IConnectionPointContainer")
+        # The container's event sink on the events interface, nothing yet on property notifications.
+        self.assertEqual(v["points"], "{6C380CAA-F192-4717-884E-6BC4F55FFA38}:1,"
+                         "{9BFBBC02-EFF1-101A-84ED-00AA00341D07}:0")
+        self.assertEqual(v["unadvise.unknown.hr"], "0x80040200")  # CONNECT_E_NOCONNECTION
         self.assertEqual(v["fresh.size"], "41x33")
         self.assertEqual(v["fresh.tooltip"], "")
         self.assertEqual(v["fresh.bag.keys"], "")
@@ -156,15 +161,14 @@ class ImageButtonTest(CorvalaCase):
 class MouseEventsTest(CorvalaCase):
     """The real pointer (xdotool on the virtual display) over a hosted button."""
 
-    def start_driver(self):
-        self.proc = harness.start([self.driver, "events"] + self.pics[:3])
-        self.lines = queue.Queue()
-
-        def pump():
-            for raw in self.proc.stdout:
-                self.lines.put(raw.decode("utf-8", errors="replace").strip())
-
-        threading.Thread(target=pump, daemon=True).start()
+    def start_driver(self, mode="events"):
+        self.log = os.path.join(self.dir, "events.log")
+        if os.path.exists(self.log):
+            os.remove(self.log)
+        self.read_pos = 0
+        self.partial = ""
+        self.lines = []
+        self.proc = harness.start([self.driver, mode, harness.winpath(self.log)] + self.pics[:3])
         ready = self.next_line(30)
         self.assertTrue(ready.startswith("ready "), ready)
         fields = dict(item.split("=", 1) for item in ready.split()[1:])
@@ -176,25 +180,40 @@ class MouseEventsTest(CorvalaCase):
     def tearDown(self):
         if getattr(self, "proc", None):
             harness.stop(self.proc)
-            self.proc.stdout.close()
-            self.proc.stderr.close()
         super().tearDown()
 
+    def poll_lines(self):
+        """Moves the driver's newly written complete lines into self.lines."""
+        if not os.path.exists(self.log):
+            return
+        with open(self.log, "rb") as f:
+            f.seek(self.read_pos)
+            data = f.read()
+        self.read_pos += len(data)
+        text = self.partial + data.decode("utf-8", errors="replace")
+        *complete, self.partial = text.split("\n")
+        self.lines.extend(line.strip() for line in complete)
+
     def next_line(self, timeout=10):
-        try:
-            return self.lines.get(timeout=timeout)
-        except queue.Empty:
+        deadline = time.time() + timeout
+        while not self.lines and time.time() < deadline:
+            self.poll_lines()
+            if not self.lines:
+                time.sleep(0.02)
+        if not self.lines:
             self.fail("no output from the driver within %s s" % timeout)
+        return self.lines.pop(0)
 
     def events_until(self, name, timeout=10):
         """Events up to and including the first `name` event, as (name, args, shown)."""
         got = []
         deadline = time.time() + timeout
         while time.time() < deadline:
-            try:
-                line = self.lines.get(timeout=max(0.01, deadline - time.time()))
-            except queue.Empty:
-                break
+            self.poll_lines()
+            if not self.lines:
+                time.sleep(0.02)
+                continue
+            line = self.lines.pop(0)
             if not line.startswith("event="):
                 continue
             parts = dict(p.split("=", 1) for p in line.split())
@@ -206,11 +225,9 @@ class MouseEventsTest(CorvalaCase):
 
     def drain(self, seconds):
         time.sleep(seconds)
-        got = []
-        while not self.lines.empty():
-            line = self.lines.get()
-            if line.startswith("event="):
-                got.append(line)
+        self.poll_lines()
+        got = [line for line in self.lines if line.startswith("event=")]
+        self.lines = []
         return got
 
     def move(self, x, y):
@@ -268,6 +285,19 @@ class MouseEventsTest(CorvalaCase):
         # The host closes its window: the driver ends cleanly.
         harness.probe("post", self.frame, 0x10, 0, 0)
         harness.wait_until(lambda: self.proc.poll() is not None, timeout=15, what="the driver to end")
+
+    def test_host_may_destroy_the_button_in_its_click_handler(self):
+        self.start_driver("events-destroy")
+        self.move(self.rect["left"] + 5, self.rect["top"] + 5)
+        self.events_until("MouseMove")
+        harness.xdotool("click", 1)
+        self.events_until("Click")
+        self.assertEqual(self.next_line(), "destroyed")
+        # The driver lives on and closes normally.
+        self.move(self.rect["left"] + 8, self.rect["top"] + 8)
+        harness.probe("post", self.frame, 0x10, 0, 0)
+        harness.wait_until(lambda: self.proc.poll() is not None, timeout=15, what="the driver to end")
+        self.assertEqual(self.proc.returncode, 0)
 
 
 if __name__ == "__main__":

@@ -4,9 +4,11 @@
 //   twcmdbutton api <normal.bmp> <hover.bmp> <down.bmp> <big.bmp>
 //       names and dispatch ids, pictures from files, sizing, property notifications, property
 //       bag and stream round trips, SetMode / SetChk / CheckBox effects on the shown picture
-//   twcmdbutton events <normal.bmp> <hover.bmp> <down.bmp>
-//       hosts a button at a fixed screen place and prints every event it raises, with the
-//       picture shown at that moment, until the window is closed (or 60 s pass)
+//   twcmdbutton events <log> <normal.bmp> <hover.bmp> <down.bmp>
+//       hosts a button at a fixed screen place and writes every event it raises, with the
+//       picture shown at that moment, to the log file until the window is closed (or 60 s pass)
+//   twcmdbutton events-destroy <log> <normal.bmp> <hover.bmp> <down.bmp>
+//       the same, and the host destroys the button from its Click handler
 //   twcmdbutton dfiles                      can Corvala.DFiles be found and created?
 #include <windows.h>
 #include <ole2.h>
@@ -25,9 +27,11 @@ using tw::win::ComPtr;
 
 namespace {
 
+HANDLE g_out = nullptr;
+
 void Out(const std::string& s) {
   DWORD put = 0;
-  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), s.data(), static_cast<DWORD>(s.size()), &put, nullptr);
+  WriteFile(g_out ? g_out : GetStdHandle(STD_OUTPUT_HANDLE), s.data(), static_cast<DWORD>(s.size()), &put, nullptr);
 }
 
 std::string Utf8(const std::wstring& w) {
@@ -340,7 +344,7 @@ int Api(wchar_t** files) {
   HWND frame = MakeFrame(0, 0, 400, 300);
 
   Button b;
-  if (!CreateButton(b, frame, RECT{10, 10, 310, 210}, nullptr)) return 2;
+  if (!CreateButton(b, frame, RECT{10, 10, 310, 210}, [](DISPID, DISPPARAMS*) {})) return 2;
   for (const wchar_t* name : kMembers) PutHex("id." + Utf8(name), static_cast<unsigned long>(b.Id(name)));
   {
     DISPID id = 0;
@@ -367,6 +371,64 @@ int Api(wchar_t** files) {
       Put("typeinfo.name", name ? Utf8(name) : "");
       SysFreeString(name);
     }
+  }
+  {
+    // Interfaces a container asks for, and one it must not get.
+    struct Probe {
+      const char* name;
+      const IID* iid;
+    };
+    const Probe probes[] = {{"IOleObject", &IID_IOleObject},
+                            {"IOleWindow", &IID_IOleWindow},
+                            {"IOleInPlaceObject", &IID_IOleInPlaceObject},
+                            {"IOleInPlaceActiveObject", &IID_IOleInPlaceActiveObject},
+                            {"IOleControl", &IID_IOleControl},
+                            {"IViewObject", &IID_IViewObject},
+                            {"IViewObject2", &IID_IViewObject2},
+                            {"IPersist", &IID_IPersist},
+                            {"IPersistPropertyBag", &IID_IPersistPropertyBag},
+                            {"IPersistStreamInit", &IID_IPersistStreamInit},
+                            {"IProvideClassInfo", &IID_IProvideClassInfo},
+                            {"IProvideClassInfo2", &IID_IProvideClassInfo2},
+                            {"IConnectionPointContainer", &IID_IConnectionPointContainer},
+                            {"IDataObject", &IID_IDataObject}};
+    std::string has;
+    for (const Probe& p : probes) {
+      ComPtr<IUnknown> i;
+      if (SUCCEEDED(b.host.control()->QueryInterface(*p.iid, reinterpret_cast<void**>(&i)))) {
+        // Every interface leads back to the same object.
+        ComPtr<IUnknown> back;
+        i->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&back));
+        has += std::string(has.empty() ? "" : ",") + p.name + (back.Get() == b.host.control() ? "" : "!identity");
+      }
+    }
+    Put("interfaces", has);
+    ComPtr<IConnectionPointContainer> points;
+    b.host.control()->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&points));
+    ComPtr<IEnumConnectionPoints> list;
+    std::string iids;
+    if (points && SUCCEEDED(points->EnumConnectionPoints(&list))) {
+      IConnectionPoint* cp = nullptr;
+      ULONG got = 0;
+      while (list->Next(1, &cp, &got) == S_OK && got == 1) {
+        IID iid{};
+        cp->GetConnectionInterface(&iid);
+        ComPtr<IEnumConnections> connections;
+        ULONG count = 0;
+        if (SUCCEEDED(cp->EnumConnections(&connections))) {
+          CONNECTDATA data{};
+          ULONG n = 0;
+          while (connections->Next(1, &data, &n) == S_OK && n == 1) {
+            ++count;
+            data.pUnk->Release();
+          }
+        }
+        iids += (iids.empty() ? "" : ",") + Utf8(GuidText(iid)) + ":" + std::to_string(count);
+        PutHex("unadvise.unknown.hr", static_cast<unsigned long>(cp->Unadvise(0xBAD)));
+        cp->Release();
+      }
+    }
+    Put("points", iids);
   }
   Put("fresh.size", b.Size());
   Put("fresh.tooltip", Utf8(b.ToolTip()));
@@ -508,11 +570,11 @@ int Api(wchar_t** files) {
 
 // --- events --------------------------------------------------------------------------------
 
-int Events(wchar_t** files) {
+int Events(wchar_t** files, bool destroyOnClick) {
   HWND frame = MakeFrame(100, 100, 400, 300);
   Button b;
   Button* self = &b;
-  auto onEvent = [self](DISPID id, DISPPARAMS* p) {
+  auto onEvent = [self, destroyOnClick](DISPID id, DISPPARAMS* p) {
     static const char* const names[] = {"?", "Click", "MouseMove", "MouseDown", "MouseUp", "Dblclick", "CheckChange",
                                         "MouseLeave"};
     std::string line = "event=";
@@ -526,6 +588,11 @@ int Events(wchar_t** files) {
     }
     line += " shown=" + self->Shown() + "\n";
     Out(line);
+    // A host may destroy the button from its own Click handler (a tab's close button does).
+    if (id == 1 && destroyOnClick && self->host.control()) {
+      self->host.Destroy();
+      Out("destroyed\n");
+    }
   };
   if (!CreateButton(b, frame, RECT{20, 20, 220, 170}, onEvent)) return 2;
   ComPtr<IPictureDisp> normal = LoadPictureFile(files[0]);
@@ -557,7 +624,7 @@ int Events(wchar_t** files) {
     }
     if (quit) break;
   }
-  b.host.Destroy();
+  if (b.host.control()) b.host.Destroy();
   Out("closed\n");
   return 0;
 }
@@ -582,8 +649,12 @@ int wmain(int argc, wchar_t** argv) {
   int rc = 2;
   if (mode == L"api" && argc >= 6) {
     rc = Api(argv + 2);
-  } else if (mode == L"events" && argc >= 5) {
-    rc = Events(argv + 2);
+  } else if ((mode == L"events" || mode == L"events-destroy") && argc >= 6) {
+    g_out = CreateFileW(argv[2], GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                        nullptr);
+    if (g_out == INVALID_HANDLE_VALUE) return 4;
+    rc = Events(argv + 3, mode == L"events-destroy");
+    CloseHandle(g_out);
   } else if (mode == L"dfiles") {
     rc = DFiles();
   }
