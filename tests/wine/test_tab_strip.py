@@ -5,8 +5,6 @@ tabs 0-3 (tab 2 selected) and prints the strip's events and the tabs' screen rec
 """
 import os
 import subprocess
-import queue
-import threading
 import time
 import unittest
 
@@ -49,37 +47,48 @@ def near(got, want, tol=3):
 
 
 class Host:
-    """twtabhost.exe with its output read line by line on a thread."""
+    """twtabhost.exe writing its lines to a file, read as they come."""
 
-    def __init__(self, kind):
-        self.p = harness.start([os.path.join(harness.BIN, "twtabhost.exe"), "90", kind])
-        self.lines = queue.Queue()
+    def __init__(self, kind, mode):
+        self.path = os.path.join(harness.BUILD, "twtabhost-%s-%s.txt" % (kind, mode))
+        if os.path.exists(self.path):
+            os.remove(self.path)
+        self.p = harness.start([os.path.join(harness.BIN, "twtabhost.exe"), "90", kind, mode,
+                                harness.winpath(self.path)])
+        self.pending = b""
+        self.read_to = 0
         self.seen = []
-        threading.Thread(target=self._read, daemon=True).start()
+        self.taken = 0
 
-    def _read(self):
-        for raw in self.p.stdout:
-            self.lines.put(raw.decode("utf-8", errors="replace").rstrip("\r\n"))
+    def _poll(self):
+        """Appends the complete lines written since the last call to `seen`."""
+        if not os.path.exists(self.path):
+            return
+        with open(self.path, "rb") as f:
+            f.seek(self.read_to)
+            data = f.read()
+        self.read_to += len(data)
+        self.pending += data
+        *lines, self.pending = self.pending.split(b"\n")
+        self.seen.extend(l.decode("utf-8", errors="replace").rstrip("\r") for l in lines)
 
     def wait_for(self, line, timeout=15.0):
+        """Waits for `line` among the lines not yet looked at."""
         deadline = time.time() + timeout
-        while time.time() < deadline:
-            try:
-                got = self.lines.get(timeout=max(0.01, deadline - time.time()))
-            except queue.Empty:
-                break
-            self.seen.append(got)
-            if got == line:
-                return
-        raise AssertionError("no %r within %.0f s; seen %r" % (line, timeout, self.seen[-20:]))
+        while True:
+            self._poll()
+            while self.taken < len(self.seen):
+                self.taken += 1
+                if self.seen[self.taken - 1] == line:
+                    return
+            if time.time() > deadline:
+                raise AssertionError("no %r within %.0f s; seen %r" % (line, timeout, self.seen[-20:]))
+            time.sleep(0.05)
 
     def drain(self, settle=0.3):
         time.sleep(settle)
-        while True:
-            try:
-                self.seen.append(self.lines.get_nowait())
-            except queue.Empty:
-                return
+        self._poll()
+        self.taken = len(self.seen)
 
     def events(self):
         return [l[len("event="):] for l in self.seen if l.startswith("event=")]
@@ -105,25 +114,32 @@ class Host:
 
     def stop(self):
         harness.stop(self.p)
-        for pipe in (self.p.stdout, self.p.stderr):
-            if pipe:
-                pipe.close()
 
 
-class TabStripDrawnButtonsTest(unittest.TestCase):
-    """The strip with its own stand-in buttons (used where Corvala is not registered)."""
+def register_corvala():
+    dll = os.path.join(harness.BIN, "Corvala.dll")
+    if not os.path.exists(dll):
+        raise unittest.SkipTest("Corvala.dll is not built")
+    harness.run(["regsvr32", "/s", harness.winpath(dll)], timeout=60, check=True)
+
+
+class StripHostCase(unittest.TestCase):
+    """Runs the host for each test; KIND picks the buttons, MODE the number of tabs."""
 
     KIND = "drawn"
+    MODE = "few"
 
     @classmethod
     def setUpClass(cls):
         harness.ensure()
+        if cls.KIND == "cmd":
+            register_corvala()
 
     def setUp(self):
         harness.kill_wine_programs()
         # Keep the pointer away from the strip so no button shows its hover picture.
         harness.xdotool("mousemove", 600, 500)
-        self.host = Host(self.KIND)
+        self.host = Host(self.KIND, self.MODE)
         self.addCleanup(self.host.stop)
         self.host.wait_for("ready")
         self.host.drain()
@@ -133,7 +149,13 @@ class TabStripDrawnButtonsTest(unittest.TestCase):
         harness.xdotool("mousemove", x, y)
         time.sleep(0.2)
         harness.xdotool("click", 1)
+        # Two clicks at one place within the double-click time make a double click, which the
+        # image button reports as Dblclick rather than a second Click.
+        time.sleep(0.6)
 
+
+
+class FewTabsTests:
     def test_start_up_selects_home_once_and_the_looks_show(self):
         self.host.drain(0.5)
         events = self.host.events()
@@ -183,6 +205,16 @@ class TabStripDrawnButtonsTest(unittest.TestCase):
         self.assertEqual(px(tabs[1][0] + 2, tabs[1][1] + 12), WHITE)
         self.assertNotEqual(px(tabs[2][0] + 2, tabs[2][1] + 12), WHITE)
 
+    def test_double_click_on_a_tab_body_is_one_tab_click(self):
+        tabs, _ = self.host.geometry()
+        before = len(self.host.events())
+        harness.xdotool("mousemove", tabs[3][0] + 8, tabs[3][1] + 12)
+        time.sleep(0.2)
+        harness.xdotool("click", "--repeat", 2, "--delay", 80, 1)
+        self.host.wait_for("event=TabChange|Gamma 游戏||3")
+        self.host.drain(0.8)
+        self.assertEqual(self.host.events()[before:], ["TabChange|Gamma 游戏||3"])
+
     def test_click_on_a_close_button_closes_that_tab_only(self):
         tabs, closes = self.host.geometry()
         before = len(self.host.events())
@@ -198,18 +230,61 @@ class TabStripDrawnButtonsTest(unittest.TestCase):
         self.assertEqual([after[i][4] for i in (0, 1, 3)], [1, 0, 0])
 
 
-class TabStripCmdButtonsTest(TabStripDrawnButtonsTest):
+class TabStripDrawnButtonsTest(FewTabsTests, StripHostCase):
+    """The strip with its own stand-in buttons (used where Corvala is not registered)."""
+
+    KIND = "drawn"
+
+
+class TabStripCmdButtonsTest(FewTabsTests, StripHostCase):
     """The strip as the shell runs it: close buttons and arrows are Corvala.Cmd_ controls."""
 
     KIND = "cmd"
 
-    @classmethod
-    def setUpClass(cls):
-        harness.ensure()
-        dll = os.path.join(harness.BIN, "Corvala.dll")
-        if not os.path.exists(dll):
-            raise unittest.SkipTest("Corvala.dll is not built")
-        harness.run(["regsvr32", "/s", harness.winpath(dll)], timeout=60, check=True)
+
+class TabStripArrowsTest(StripHostCase):
+    """Fifteen tabs, more than the viewport shows: the arrows slide them by 1000 twips."""
+
+    KIND = "cmd"
+    MODE = "many"
+
+    def offset(self):
+        return int(self.host.value("offset"))
+
+    def test_arrows_slide_the_strip_and_clicks_follow_the_tabs(self):
+        ctl_x, ctl_y = (int(v) for v in self.host.value("ctl").split(","))
+        start = self.offset()
+        self.assertLessEqual(start, 0)
+        # Left arrow: the tabs together are wider than the viewport, so every click slides.
+        for n in (1, 2):
+            self.click(ctl_x + 8, ctl_y + 7)
+            self.host.wait_for("offset=%d" % (start - 1000 * n))
+        self.host.drain()
+        tabs, _ = self.host.geometry()
+        self.assertEqual(tabs[0][0], round((start - 2000) / 15))
+        # Right arrow: back by one step.
+        self.click(ctl_x + 16 + 8, ctl_y + 7)
+        self.host.wait_for("offset=%d" % (start - 1000))
+        self.host.drain()
+        # A click lands on the tab now under the pointer.
+        tabs, _ = self.host.geometry()
+        visible = [i for i in sorted(tabs) if 10 <= tabs[i][0] and tabs[i][0] + tabs[i][2] < ctl_x - 10]
+        self.assertTrue(visible, tabs)
+        target = visible[len(visible) // 2]
+        before = len(self.host.events())
+        self.click(tabs[target][0] + 8, tabs[target][1] + 12)
+        self.host.wait_for("event=TabChange|Tab %d||%d" % (target, target) if target > 3 else
+                           "event=TabChange|" + ["", "Alpha", "Beta", "Gamma 游戏"][target] + "||%d" % target)
+        self.assertEqual(len(self.host.events()), before + 1)
+        # Right arrow back to where an offset above -1000 stops it.
+        while self.offset() + 1000 <= 0:
+            o = self.offset()
+            self.click(ctl_x + 16 + 8, ctl_y + 7)
+            self.host.wait_for("offset=%d" % (o + 1000))
+        o = self.offset()
+        self.click(ctl_x + 16 + 8, ctl_y + 7)
+        self.host.drain(0.5)
+        self.assertEqual(self.offset(), o)
 
 
 if __name__ == "__main__":

@@ -56,7 +56,7 @@ class DrawnButton final : public tw::win::Window<DrawnButton>,
   }
 
   bool Create(HWND parent) {
-    if (!RegisterClassOnce(kClassName, 0, nullptr)) return false;
+    if (!RegisterClassOnce(kClassName, CS_DBLCLKS, nullptr)) return false;
     if (!CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_CLIPSIBLINGS, 0, 0, 1, 1, parent, nullptr,
                          GetModuleHandleW(nullptr), this)) {
       return false;
@@ -96,6 +96,16 @@ class DrawnButton final : public tw::win::Window<DrawnButton>,
       case WM_MBUTTONDOWN:
         SetCapture(hwnd_);
         core_.MouseDown(ButtonOf(msg), TwipsX(lp), TwipsY(lp));
+        return 0;
+      case WM_RBUTTONDBLCLK:
+      case WM_MBUTTONDBLCLK:
+        SetCapture(hwnd_);
+        core_.MouseDown(msg == WM_RBUTTONDBLCLK ? ib::kRightButton : ib::kMiddleButton, TwipsX(lp), TwipsY(lp));
+        return 0;
+      case WM_LBUTTONDBLCLK:
+        // The second press of a double click is a Dblclick, not a press: no second Click.
+        SetCapture(hwnd_);
+        core_.DoubleClick();
         return 0;
       case WM_MOUSEMOVE:
         core_.MouseMove(TwipsX(lp), TwipsY(lp));

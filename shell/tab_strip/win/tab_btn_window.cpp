@@ -51,7 +51,8 @@ TabBtnWindow::~TabBtnWindow() {
 }
 
 bool TabBtnWindow::Create(HWND parent) {
-  if (!RegisterClassOnce(kClassName, 0, nullptr)) return false;
+  // The second press of a double click arrives as WM_LBUTTONDBLCLK and makes no second TabClick.
+  if (!RegisterClassOnce(kClassName, CS_DBLCLKS, nullptr)) return false;
   if (!CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 1, 1, parent,
                        nullptr, GetModuleHandleW(nullptr), this)) {
     return false;

@@ -5,7 +5,10 @@
 // the tabs and their close buttons after each ("tab=index,x,y,w,h,selected" and
 // "close=index,x,y,w,h,visible"), ending with "geometry=end". Prints "ready" once set up. Ends on
 // WM_QUIT, or by itself after the seconds given (default 120). A second argument "drawn" makes the
-// strip use its own buttons instead of Corvala.Cmd_ controls; "buttons=cmd|drawn" says which.
+// strip use its own buttons instead of Corvala.Cmd_ controls; "buttons=cmd|drawn" says which. A
+// third argument "many" adds twelve more tabs, more than the viewport shows. Whenever the offset
+// changes (the arrows raise no event) the rectangles are printed again. A fourth argument names a
+// file that receives the lines instead of standard output.
 #include <windows.h>
 #include <ole2.h>
 
@@ -20,20 +23,33 @@
 
 namespace {
 
+// Where the lines go: the file named by the fourth argument, else standard output.
+HANDLE g_out = INVALID_HANDLE_VALUE;
+
 void Out(const std::string& line) {
   DWORD put = 0;
   std::string s = line + "\n";
-  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), s.data(), static_cast<DWORD>(s.size()), &put, nullptr);
-  FlushFileBuffers(GetStdHandle(STD_OUTPUT_HANDLE));
+  HANDLE out = g_out != INVALID_HANDLE_VALUE ? g_out : GetStdHandle(STD_OUTPUT_HANDLE);
+  WriteFile(out, s.data(), static_cast<DWORD>(s.size()), &put, nullptr);
+  FlushFileBuffers(out);
 }
 
 constexpr UINT kAddTabs = WM_APP + 7;
+constexpr UINT_PTR kOffsetPoll = 42;
+bool g_many = false;
 
 class PrintingHost : public tw::tabs::LintraTabEvents {
  public:
   tw::tabs::win::LintraTabControl* strip = nullptr;
   HWND frame = nullptr;
   bool tabs_added = false;
+  std::int64_t last_offset = 0;
+
+  void PollOffset() {
+    if (!tabs_added || !strip || !strip->model() || strip->model()->Offset() == last_offset) return;
+    last_offset = strip->model()->Offset();
+    Geometry();
+  }
 
   void Click(const std::u16string& caption, const std::u16string& data, std::int32_t index) override {
     Report("Click", caption, data, index);
@@ -51,7 +67,13 @@ class PrintingHost : public tw::tabs::LintraTabEvents {
       std::int32_t index = strip->CreatTab(caption);
       strip->SetIndex(static_cast<std::int16_t>(index));
     }
+    for (int i = 4; g_many && i <= 15; ++i) {
+      std::string caption = "Tab " + std::to_string(i);
+      std::int32_t index = strip->CreatTab(std::u16string(caption.begin(), caption.end()));
+      strip->SetIndex(static_cast<std::int16_t>(index));
+    }
     strip->SetIndex(2);
+    last_offset = strip->model()->Offset();
     Geometry();
     Out("ready");
   }
@@ -96,6 +118,11 @@ PrintingHost* g_host = nullptr;
 LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == kAddTabs && g_host && g_host->strip) {
     g_host->AddTabs();
+    SetTimer(hwnd, kOffsetPoll, 50, nullptr);
+    return 0;
+  }
+  if (msg == WM_TIMER && wp == kOffsetPoll && g_host) {
+    g_host->PollOffset();
     return 0;
   }
   if (msg == WM_DESTROY) {
@@ -154,6 +181,11 @@ int Run(UINT seconds) {
 int wmain(int argc, wchar_t** argv) {
   const UINT seconds = argc > 1 ? static_cast<UINT>(_wtoi(argv[1])) : 120;
   tw::tabs::win::UseDrawnButtonsOnly(argc > 2 && std::wstring(argv[2]) == L"drawn");
+  g_many = argc > 3 && std::wstring(argv[3]) == L"many";
+  if (argc > 4) {
+    g_out = CreateFileW(argv[4], GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                        FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
   // The buttons are Corvala.Cmd_ controls where the library is registered.
   if (FAILED(OleInitialize(nullptr))) {
     Out("ole=failed");
@@ -161,5 +193,6 @@ int wmain(int argc, wchar_t** argv) {
   }
   int code = Run(seconds);
   OleUninitialize();
+  if (g_out != INVALID_HANDLE_VALUE) CloseHandle(g_out);
   return code;
 }
