@@ -124,6 +124,18 @@ TEST_F(ImageButtonTest, PressDragOffAndBackShowsPressedAgain) {
   EXPECT_EQ(rec.Take(), (Log{"show PicturePoint", "MouseUp 1 30,30", "Click"}));
 }
 
+TEST_F(ImageButtonTest, LostCaptureEndsThePress) {
+  button.MouseDown(ib::kLeftButton, 15, 15);
+  button.CaptureLost();
+  EXPECT_FALSE(button.Pressed());
+  rec.Take();
+  button.MouseMove(30, 30);
+  EXPECT_EQ(rec.Take(), (Log{"timer on", "show PicturePoint", "MouseMove 30,30"}));
+  // A release seen later is reported but is no click.
+  button.MouseUp(ib::kLeftButton, 30, 30);
+  EXPECT_EQ(rec.Take(), (Log{"show PicturePoint", "MouseUp 1 30,30"}));
+}
+
 TEST_F(ImageButtonTest, ReleaseOutsideTheImageRaisesNoClick) {
   button.MouseDown(ib::kLeftButton, 15, 15);
   rec.Take();

@@ -89,6 +89,10 @@ class ImageButton {
   void MouseMove(double x, double y);
   void MouseUp(std::int16_t button, double x, double y);
   void DoubleClick();
+  // The mouse capture was taken away while a button was held (a modal window, a task switch):
+  // the release will go elsewhere, so the press ends here instead of sticking until some later
+  // release on the button.
+  void CaptureLost() { pressed_ = false; }
 
   // One tick of the leave timer: the cursor's screen position in pixels and whether the window
   // under it is the control's own.

@@ -459,6 +459,7 @@ class CmdControl : public IDispatch,
   int frozen_ = 0;
   bool dirty_ = false;
   bool sizing_ = false;
+  bool releasingCapture_ = false;
 };
 
 STDMETHODIMP CmdControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
@@ -792,13 +793,20 @@ LRESULT CmdControl::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
     case WM_MBUTTONUP: {
-      if ((wp & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) == 0 && GetCapture() == hwnd) ReleaseCapture();
+      if ((wp & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) == 0 && GetCapture() == hwnd) {
+        releasingCapture_ = true;
+        ReleaseCapture();
+        releasingCapture_ = false;
+      }
       const std::int16_t button = msg == WM_LBUTTONUP   ? image_button::kLeftButton
                                   : msg == WM_RBUTTONUP ? image_button::kRightButton
                                                         : image_button::kMiddleButton;
       button_.MouseUp(button, x, y);
       return 0;
     }
+    case WM_CAPTURECHANGED:
+      if (!releasingCapture_ && reinterpret_cast<HWND>(lp) != hwnd) button_.CaptureLost();
+      return 0;
     case WM_TIMER:
       if (wp == kLeaveTimer) {
         POINT cursor{};
