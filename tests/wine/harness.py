@@ -341,9 +341,8 @@ def screenshot(path):
 
 def pixel(png, x, y):
     """The colour of one pixel of a screenshot as (r, g, b)."""
-    r = subprocess.run(["convert", png, "-format", "%[fx:int(255*p{%d,%d}.r)],%[fx:int(255*p{%d,%d}.g)],"
-                        "%[fx:int(255*p{%d,%d}.b)]" % (x, y, x, y, x, y), "info:"],
-                       stdout=subprocess.PIPE, timeout=30, check=True)
+    fmt = ",".join("%%[fx:int(255*p{%d,%d}.%s+0.5)]" % (x, y, c) for c in "rgb")
+    r = subprocess.run(["convert", png, "-format", fmt, "info:"], stdout=subprocess.PIPE, timeout=30, check=True)
     return tuple(int(v) for v in r.stdout.decode().split(","))
 
 

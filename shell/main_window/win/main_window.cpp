@@ -216,9 +216,11 @@ void MainWindow::ApplyLayout(const layout::Result& r) {
 }
 
 void MainWindow::OnBossKey() {
-  // The window and the tray icon are inverted each by itself.
-  ShowWindow(hwnd_, IsWindowVisible(hwnd_) ? SW_HIDE : SW_SHOW);
+  // The window and the tray icon are inverted each by itself. The icon goes first: removing it
+  // after the window was hidden can stall the taskbar's reply while it still talks to the window.
+  bool visible = IsWindowVisible(hwnd_) != FALSE;
   SysTray.set_intray(!SysTray.intray());
+  ShowWindow(hwnd_, visible ? SW_HIDE : SW_SHOW);
 }
 
 void MainWindow::OnTrayMessage(UINT mouseMessage) {

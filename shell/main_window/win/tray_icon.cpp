@@ -23,12 +23,13 @@ NOTIFYICONDATAW TrayIcon::Data() const {
 void TrayIcon::set_intray(bool show) {
   if (!owner_ || show == shown_) return;
   NOTIFYICONDATAW nid = Data();
+  // `intray` is what the owner asked for; an icon the taskbar already holds is updated instead.
   if (show) {
-    shown_ = Shell_NotifyIconW(NIM_ADD, &nid) != FALSE;
+    if (!Shell_NotifyIconW(NIM_ADD, &nid)) Shell_NotifyIconW(NIM_MODIFY, &nid);
   } else {
     Shell_NotifyIconW(NIM_DELETE, &nid);
-    shown_ = false;
   }
+  shown_ = show;
 }
 
 void TrayIcon::Restore() {

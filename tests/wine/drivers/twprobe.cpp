@@ -174,7 +174,9 @@ int wmain(int argc, wchar_t** argv) {
     return 0;
   }
   if (cmd == L"menu") {
-    HWND m = FindWindowW(L"#32768", nullptr);
+    HWND m = nullptr;
+    while ((m = FindWindowExW(nullptr, m, L"#32768", nullptr)) != nullptr)
+      if (IsWindowVisible(m)) break;
     if (!m) return 1;
     HMENU menu = reinterpret_cast<HMENU>(SendMessageW(m, 0x01E1 /* MN_GETHMENU */, 0, 0));
     std::string s = "hwnd=" + std::to_string(static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(m))) + "\n";

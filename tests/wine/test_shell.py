@@ -1,0 +1,222 @@
+"""The shell's main window under Wine: caption, colour-key transparency, centring, tray icon and
+menu, the boss key, the status-bar links, and a clean shut-down."""
+import os
+import shutil
+import sys
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import harness as h  # noqa: E402
+
+CAPTION = "欢迎使用Tarnwick - 让您轻松享受丰富多彩的游戏世界"
+TRAY_MESSAGE = 0x8001  # WM_APP + 1, the tray icon's callback message
+WM_LBUTTONDBLCLK, WM_RBUTTONUP, WM_LBUTTONUP = 0x203, 0x205, 0x202
+MOD_CONTROL, VK_B = 2, 66
+
+
+def rect(r):
+    return tuple(int(v) for v in r["rect"].split(","))
+
+
+class Shell:
+    """One running Tarnwick.exe in a fresh installation folder."""
+
+    def __init__(self, name, prepare=None):
+        h.ensure()
+        h.kill_wine_programs()
+        h.clear_opened_log()
+        self.folder = h.install_copy(name)
+        if prepare:
+            prepare(self.folder)
+        self.proc = h.start([os.path.join(self.folder, "Tarnwick.exe")])
+        self.main = h.wait_until(lambda: self.find(visible=True), 30, what="the main window")
+
+    def find(self, visible=None):
+        recs = h.probe("find", CAPTION, "TarnwickMain")
+        if visible is not None:
+            recs = [r for r in recs if (r["visible"] == "1") == visible]
+        return recs[0] if recs else None
+
+    def info(self):
+        recs = h.probe("info", self.main["hwnd"])
+        return recs[0] if recs else None
+
+    def visible(self):
+        i = self.info()
+        return bool(i) and i["visible"] == "1"
+
+    def tray(self):
+        return h.probe("tray", self.main["hwnd"], 1)[0]["present"] == "1"
+
+    def post(self, msg, wp, lp):
+        h.probe("post", self.main["hwnd"], msg, wp, lp)
+
+    def label(self, text):
+        for r in h.probe("children", self.main["hwnd"]):
+            if r["class"].lower() == "static" and r["text"] == text:
+                return r
+        raise AssertionError("no label %r" % text)
+
+    def click(self, r):
+        x0, y0, x1, y1 = rect(r)
+        h.xdotool("mousemove", "--sync", (x0 + x1) // 2, (y0 + y1) // 2)
+        h.xdotool("click", "1")
+
+    def exited(self, timeout=15):
+        h.wait_until(lambda: self.proc.poll() is not None, timeout, what="the shell to exit")
+        return True
+
+    def close(self):
+        if self.proc.poll() is None:
+            h.probe("post", self.main["hwnd"], 0x0010, 0, 0)  # WM_CLOSE
+            try:
+                self.exited(15)
+            except AssertionError:
+                h.stop(self.proc)
+
+
+def press_boss_key(shell):
+    # The key press reaches the hot key while some window of the prefix has the X focus.
+    ids = h.xdotool("search", "--onlyvisible", "--name", "Tarnwick|Wine System Tray").stdout.split()
+    if ids:
+        h.xdotool("windowfocus", "--sync", ids[0].decode())
+    h.xdotool("key", "--clearmodifiers", "ctrl+b")
+
+
+class ShellWindowTest(unittest.TestCase):
+    def setUp(self):
+        self.shell = Shell("shell_window")
+
+    def tearDown(self):
+        self.shell.close()
+        h.kill_wine_programs()
+
+    def test_caption_layered_colour_key_and_centred(self):
+        m = self.shell.main
+        self.assertEqual(m["text"], CAPTION)
+        self.assertTrue(int(m["exstyle"], 16) & 0x80000, "WS_EX_LAYERED")
+        self.assertEqual(m["colorkey"], "0xff00ff")
+        self.assertEqual(m["layered_flags"], "1")  # LWA_COLORKEY only
+        screen = h.probe("screen")[0]
+        x0, y0, x1, y1 = rect(m)
+        w, hgt = x1 - x0, y1 - y0
+        self.assertEqual(x0, int(screen["width"]) // 2 - w // 2)
+        self.assertEqual(y0, int(screen["height"]) // 2 - hgt // 2)
+
+    def test_skinned_frame_is_drawn_and_its_corners_are_see_through(self):
+        time.sleep(1.0)
+        shot = h.screenshot(os.path.join(h.BUILD, "shell-frame.png"))
+        x0, y0, x1, y1 = rect(self.shell.main)
+        caption = h.pixel(shot, (x0 + x1) // 2 - 200, y0 + 8)
+        self.assertEqual(caption, (0x1F, 0xA8, 0xDD), "caption colour of the skin")
+        # The corner is magenta in the window and so shows the black root window behind it.
+        self.assertEqual(h.pixel(shot, x0, y0), (0, 0, 0))
+        self.assertEqual(h.pixel(shot, x1 - 1, y0), (0, 0, 0))
+        self.assertNotIn((255, 0, 255), [h.pixel(shot, x0 + dx, y0 + dy) for dx in range(3) for dy in range(3)])
+
+    def test_tray_icon_and_boss_key_toggle_window_and_icon_independently(self):
+        s = self.shell
+        self.assertTrue(s.tray())
+        self.assertEqual(h.probe("hotkey", MOD_CONTROL, VK_B)[0]["ok"], "0", "Ctrl+B is taken while the shell runs")
+        press_boss_key(s)
+        h.wait_until(lambda: not s.visible(), 5, what="the window to hide")
+        self.assertFalse(s.tray())
+        press_boss_key(s)
+        h.wait_until(s.visible, 5, what="the window to come back")
+        self.assertTrue(s.tray())
+        # Hidden another way first (tray double-click): the boss key shows the window and removes the icon.
+        s.post(TRAY_MESSAGE, 1, WM_LBUTTONDBLCLK)
+        h.wait_until(lambda: not s.visible(), 5, what="the double-click to hide the window")
+        self.assertTrue(s.tray())
+        press_boss_key(s)
+        h.wait_until(s.visible, 5, what="the boss key to show the window")
+        self.assertFalse(s.tray())
+        press_boss_key(s)
+        h.wait_until(lambda: not s.visible(), 5, what="the boss key to hide the window")
+        self.assertTrue(s.tray())
+        # A left single click does nothing.
+        s.post(TRAY_MESSAGE, 1, WM_LBUTTONUP)
+        time.sleep(0.3)
+        self.assertFalse(s.visible())
+        s.post(TRAY_MESSAGE, 1, WM_LBUTTONDBLCLK)
+        h.wait_until(s.visible, 5, what="the double-click to show the window")
+
+    def test_tray_menu_opens_on_the_right_button_and_each_item_acts(self):
+        s = self.shell
+
+        def choose(item):
+            s.post(TRAY_MESSAGE, 1, WM_RBUTTONUP)
+            menu = h.wait_until(lambda: h.probe("find", "*", "#32768") and
+                                [r for r in h.probe("find", "*", "#32768") if r["visible"] == "1"], 5,
+                                what="the tray menu")[0]
+            x0, y0, x1, y1 = rect(menu)
+            row = (y1 - y0) // 3  # three items of equal height
+            h.xdotool("mousemove", "--sync", (x0 + x1) // 2, y0 + row * item + row // 2)
+            h.xdotool("click", "1")
+
+        choose(0)  # 最大化
+        h.wait_until(lambda: s.info()["zoomed"] == "1", 5, what="maximised")
+        choose(1)  # 最小化
+        h.wait_until(lambda: s.info()["iconic"] == "1", 5, what="minimised")
+        choose(2)  # 关闭程序
+        self.assertTrue(s.exited())
+
+    def test_status_bar_links_open_through_the_system_shell(self):
+        s = self.shell
+        s.click(s.label("软件官方网站"))
+        h.wait_until(lambda: any(l.endswith("\t%s/home.htm" % h.PORTAL) for l in h.opened_log()), 10,
+                     what="the home page to be opened")
+        s.click(s.label("提提意见"))
+        h.wait_until(lambda: any(l.endswith("\t%s/forum.htm" % h.PORTAL) for l in h.opened_log()), 10,
+                     what="the forum to be opened")
+        self.assertIsNone(s.proc.poll(), "the shell stays open for the web links")
+
+
+class ShellLifecycleTest(unittest.TestCase):
+    def tearDown(self):
+        h.kill_wine_programs()
+
+    def test_check_for_updates_starts_the_updater_and_closes_the_shell(self):
+        # The updater is stood in for by the test opener, which records that it was started.
+        def updater(folder):
+            shutil.copy(os.path.join(h.BIN, "twopen.exe"), os.path.join(folder, "Feltram.exe"))
+        s = Shell("shell_updater", updater)
+        s.click(s.label("检查更新"))
+        self.assertTrue(s.exited())
+        h.wait_until(lambda: any(l.startswith("Feltram.exe\t") for l in h.opened_log()), 10,
+                     what="the updater to be started")
+
+    def test_shut_down_frees_the_boss_key_and_removes_icon_and_command_window(self):
+        s = Shell("shell_exit")
+        self.assertTrue(h.probe("find", "FrmQorMess", "*"))
+        s.close()
+        self.assertTrue(s.exited())
+        self.assertEqual(h.probe("hotkey", MOD_CONTROL, VK_B)[0]["ok"], "1")
+        self.assertFalse(h.probe("find", "FrmQorMess", "*"))
+        tray = h.probe("find", "Wine System Tray", "*")
+        self.assertTrue(not tray or tray[0]["visible"] == "0", "no icon is left in the tray")
+
+    def test_missing_skin_and_left_page_and_no_portal_still_start(self):
+        def strip(folder):
+            os.remove(os.path.join(folder, "data", "system", "Vrindle.skn"))
+            os.remove(os.path.join(folder, "data", "leftview", "leftbak.html"))
+        s = Shell("shell_bare", strip)
+        m = s.main
+        self.assertEqual(m["text"], CAPTION)
+        self.assertTrue(int(m["style"], 16) & 0x00C00000, "the plain frame keeps its caption")
+        self.assertTrue(s.tray())
+        s.close()
+        self.assertTrue(s.exited())
+
+    def test_bad_skin_file_gives_the_plain_frame(self):
+        def bad(folder):
+            with open(os.path.join(folder, "data", "system", "Vrindle.skn"), "wb") as f:
+                f.write(b"\x89PNG\r\n\x1a\n\x00\x00garbage")
+        s = Shell("shell_badskin", bad)
+        self.assertTrue(int(s.main["style"], 16) & 0x00C00000)
+        s.close()
+
+
+if __name__ == "__main__":
+    unittest.main()
