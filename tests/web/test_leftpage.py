@@ -1,0 +1,103 @@
+"""The left pane's page (data/leftview/leftbak.html) in headless Chromium against real list files:
+both lists drawn from their XML files (GBK with Chinese titles included), delete links in the
+program's own scheme, page text shown as text, and turnit() switching the sub-lists."""
+import os
+import re
+import shutil
+import subprocess
+import tempfile
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SRC = os.path.dirname(os.path.dirname(HERE))
+PAGE = os.path.join(SRC, "data", "leftview", "leftbak.html")
+CHROMIUM = shutil.which("chromium") or shutil.which("chromium-browser")
+
+DECL = '<?xml version="1.0" encoding="gb2312"?>'
+
+
+def item(title, url):
+    return "<item><txt>%s</txt><url><![CDATA[%s]]></url></item>" % (title, url)
+
+
+def write_list(folder, name, items):
+    lines = [DECL, "<root>"] + items + ["</root>"]
+    with open(os.path.join(folder, name), "wb") as f:
+        f.write(("\r\n".join(lines) + "\r\n").encode("gb2312"))
+
+
+@unittest.skipUnless(CHROMIUM, "chromium is not installed")
+class LeftPageTest(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="leftpage")
+        shutil.copy(PAGE, self.dir)
+        self.profile = tempfile.mkdtemp(prefix="chromium-profile")
+
+    def tearDown(self):
+        shutil.rmtree(self.dir, ignore_errors=True)
+        shutil.rmtree(self.profile, ignore_errors=True)
+
+    def dom(self, page="leftbak.html"):
+        r = subprocess.run(
+            [CHROMIUM, "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+             "--disable-background-networking", "--disable-component-update", "--disable-sync",
+             "--user-data-dir=" + self.profile, "--allow-file-access-from-files", "--virtual-time-budget=3000",
+             "--dump-dom", "file://" + os.path.join(self.dir, page)],
+            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=90)
+        return r.stdout.decode("utf-8")
+
+    def block(self, dom, element_id):
+        m = re.search(r'<div id="%s"[^>]*>(.*?)</div>' % element_id, dom, re.S)
+        self.assertIsNotNone(m, "no element %s" % element_id)
+        return m.group(0)
+
+    def test_both_lists_with_chinese_titles_and_delete_links(self):
+        write_list(self.dir, "gamefavorites.xml", [item("连连看", "http://127.0.0.1:18473/games/lianliankan.htm"),
+                                                   item("俄罗斯方块", "http://127.0.0.1:18473/games/tetris.htm")])
+        write_list(self.dir, "gamelocal.xml", [item("贪吃蛇", "http://127.0.0.1:18473/games/snake.htm")])
+        dom = self.dom()
+        fav = self.block(dom, "gamefavorites")
+        local = self.block(dom, "gamelocal")
+        self.assertIn('data-count="2"', fav)
+        self.assertIn(">连连看</a>", fav)
+        self.assertIn(">俄罗斯方块</a>", fav)
+        self.assertIn('href="qorzentro://sub4|0/"', fav)
+        self.assertIn('href="qorzentro://sub4|1/"', fav)
+        self.assertIn('data-count="1"', local)
+        self.assertIn('href="qorzentro://sub3|0/"', local)
+        self.assertIn('target="_blank" href="http://127.0.0.1:18473/games/snake.htm"', local)
+        # The favourites are shown first, the local games folded.
+        self.assertRegex(dom, r'<div id="gamelocal"[^>]*style="display: none;"')
+
+    def test_empty_lists_and_a_missing_file_show_the_empty_note(self):
+        write_list(self.dir, "gamefavorites.xml", [])
+        dom = self.dom()  # gamelocal.xml does not exist
+        self.assertIn('data-count="0"', self.block(dom, "gamefavorites"))
+        self.assertIn('data-count="0"', self.block(dom, "gamelocal"))
+        self.assertIn("暂无游戏", dom)
+
+    def test_page_text_is_shown_as_text_and_only_web_addresses_become_links(self):
+        write_list(self.dir, "gamefavorites.xml", [item("&lt;b&gt;Bold&lt;/b&gt; &amp; co", "javascript:alert(1)"),
+                                                   item("Plain", "http://127.0.0.1:18473/x.htm")])
+        write_list(self.dir, "gamelocal.xml", [])
+        fav = self.block(self.dom(), "gamefavorites")
+        self.assertIn("&lt;b&gt;Bold&lt;/b&gt; &amp; co", fav)
+        self.assertNotIn("<b>", fav)
+        self.assertNotIn("javascript:alert", fav)
+        self.assertIn('href="http://127.0.0.1:18473/x.htm"', fav)
+
+    def test_turnit_switches_to_the_named_sub_list(self):
+        write_list(self.dir, "gamefavorites.xml", [item("A", "http://127.0.0.1/a")])
+        write_list(self.dir, "gamelocal.xml", [item("B", "http://127.0.0.1/b")])
+        with open(os.path.join(self.dir, "leftbak.html"), encoding="utf-8") as f:
+            page = f.read()
+        with open(os.path.join(self.dir, "switched.html"), "w", encoding="utf-8") as f:
+            f.write(page.replace('onload="init()"', "onload=\"init(); turnit('sub3')\""))
+        dom = self.dom("switched.html")
+        self.assertRegex(dom, r'<div id="gamefavorites"[^>]*style="display: none;"')
+        self.assertRegex(dom, r'<div id="gamelocal"[^>]*style="display: block;"')
+        self.assertIn('id="head_sub3" class="head on"', dom)
+
+
+if __name__ == "__main__":
+    unittest.main()
