@@ -1,0 +1,290 @@
+"""The updater Feltram.exe under Wine, with the portal's address answered by a scripted server this
+test runs on the portal's loopback port: a newer version is downloaded with a counting status line
+and opened (seen through the test prefix's installer-package opener), the same version is up to
+date, an unreachable portal and a failed package download are reported, an unreadable installed
+version is not checked, and closing is refused while the package downloads."""
+import json
+import os
+import re
+import shutil
+import signal
+import socket
+import sys
+import threading
+import time
+import unittest
+import http.server
+import socketserver
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import harness  # noqa: E402
+
+CAPTION = "Tarnwick在线更新"
+CHECKING = "正在检查最新版版,请稍后....."
+UPGRADING = "已找到最新版本,正在升级,已完成:"
+UP_TO_DATE = "当前已经是最新版本! ^_^"
+FAILED = "更新失败!请检查网络连接重新更新!"
+PACKAGE_FAILED = "升级包下载失败!"
+CANNOT_CHECK = "无法检查最新版本!"
+WS_DISABLED = 0x08000000
+WM_CLOSE = 0x0010
+WM_COMMAND = 0x0111
+
+
+class ScriptedHandler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, fmt, *args):
+        pass
+
+    def do_GET(self):
+        path = self.path.split("?", 1)[0]
+        self.server.requests.append((time.time(), path))
+        answer = self.server.answers.get(path)
+        if answer is None:
+            body, code, rate = b"<html>not found</html>", 404, None
+        else:
+            body, code, rate = answer
+        self.send_response(code)
+        self.send_header("Content-Type", "application/octet-stream" if code == 200 else "text/html")
+        self.send_header("Content-Length", str(len(body)))
+        self.send_header("Cache-Control", "no-store")
+        self.end_headers()
+        if not rate:
+            self.wfile.write(body)
+            return
+        chunk = max(1, rate // 10)
+        for i in range(0, len(body), chunk):
+            try:
+                self.wfile.write(body[i:i + chunk])
+                self.wfile.flush()
+            except OSError:
+                return
+            time.sleep(0.1)
+
+
+class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+
+
+def port_free(port):
+    s = socket.socket()
+    try:
+        s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        s.bind(("127.0.0.1", port))
+        return True
+    except OSError:
+        return False
+    finally:
+        s.close()
+
+
+class UpdaterTest(unittest.TestCase):
+    """Each test holds the portal's port: the session's demo portal is stopped for the test and
+    started again afterwards."""
+
+    @classmethod
+    def setUpClass(cls):
+        harness.ensure()
+        cls.dir = harness.install_copy("updater")
+        cls.dll = harness.winpath(os.path.join(cls.dir, "Corvala.dll"))
+        r = harness.run(["regsvr32", "/s", cls.dll], timeout=60)
+        assert r.returncode == 0, "regsvr32 failed"
+        cls.package = bytes((i * 31 + 7) % 256 for i in range(600_000))
+
+    @classmethod
+    def tearDownClass(cls):
+        harness.run(["regsvr32", "/u", "/s", cls.dll], timeout=60)
+        harness.ensure()
+
+    def setUp(self):
+        self.server = None
+        self.proc = None
+        self.data = os.path.join(self.dir, "data")
+        for name in ("updata.tmp", "Zentronew.msi"):
+            if os.path.exists(os.path.join(self.data, name)):
+                os.remove(os.path.join(self.data, name))
+        harness.clear_opened_log()
+        self.take_port()
+
+    def tearDown(self):
+        if self.proc:
+            harness.stop(self.proc)
+        harness.kill_wine_programs()
+        if self.server:
+            self.server.shutdown()
+            self.server.server_close()
+        harness.ensure()
+
+    # --- the portal's port ---
+
+    def take_port(self):
+        try:
+            with open(harness.STATE) as f:
+                pid = json.load(f).get("portal_pid")
+        except (OSError, ValueError):
+            pid = None
+        if pid:
+            try:
+                os.killpg(pid, signal.SIGTERM)
+            except OSError:
+                pass
+        deadline = time.time() + 10
+        while not port_free(harness.PORTAL_PORT):
+            if time.time() > deadline:
+                self.skipTest("port %d is held by another program" % harness.PORTAL_PORT)
+            time.sleep(0.1)
+
+    def serve(self, answers):
+        self.server = Server(("127.0.0.1", harness.PORTAL_PORT), ScriptedHandler)
+        self.server.answers = answers
+        self.server.requests = []
+        threading.Thread(target=self.server.serve_forever, daemon=True).start()
+
+    def paths(self):
+        return [p for _, p in self.server.requests] if self.server else []
+
+    # --- the program ---
+
+    def installed(self, text):
+        with open(os.path.join(self.data, "system", "verinfo.dat"), "wb") as f:
+            f.write(text)
+
+    def start(self):
+        self.proc = harness.start([os.path.join(self.dir, "Feltram.exe")])
+        recs = harness.wait_until(lambda: harness.probe("find", CAPTION, "*"), 20, 0.2, "the updater window")
+        self.hwnd = recs[0]["hwnd"]
+
+    def children(self):
+        return harness.probe("children", self.hwnd)
+
+    def status(self):
+        for c in self.children():
+            if c.get("class") == "Static" and c.get("text") not in ("", "Tarnwick"):
+                return c["text"]
+        return ""
+
+    def button(self):
+        for c in self.children():
+            if c.get("class") == "Button":
+                return c
+        return None
+
+    def wait_status(self, text, timeout=20):
+        return harness.wait_until(lambda: self.status() == text, timeout, 0.2, "status %r" % text)
+
+    def message_box(self, timeout=20):
+        recs = harness.wait_until(lambda: harness.probe("find", "Tarnwick", "#32770"), timeout, 0.2, "a message box")
+        box = recs[0]["hwnd"]
+        texts = [c.get("text", "") for c in harness.probe("children", box)]
+        return box, texts
+
+    def dismiss(self, box):
+        harness.probe("post", box, WM_COMMAND, 1, 0)
+        harness.wait_until(lambda: not harness.probe("find", "Tarnwick", "#32770"), 10, 0.2, "the box to close")
+
+    def assert_window_stays(self):
+        harness.probe("post", self.hwnd, WM_CLOSE, 0, 0)
+        time.sleep(0.7)
+        self.assertTrue(harness.probe("find", CAPTION, "*"), "the window closed")
+        self.assertIsNone(self.proc.poll())
+
+    def close_and_wait(self):
+        harness.probe("post", self.hwnd, WM_CLOSE, 0, 0)
+        self.proc.wait(20)
+        self.assertEqual(self.proc.returncode, 0)
+
+    # --- the tests ---
+
+    def test_newer_version_downloads_opens_the_package_and_ends(self):
+        self.installed(b"100\r\n105\r\n")
+        self.serve({"/updatainfo.txt": (b"104\r\n106\r\n", 200, None),
+                    "/ZentroVrindle.msi": (self.package, 200, 150_000)})
+        self.start()
+        statuses, closing_refused, disabled_seen = [], False, False
+        deadline = time.time() + 40
+        while self.proc.poll() is None and time.time() < deadline:
+            try:
+                s = self.status()
+                b = self.button()
+            except harness.HarnessError:
+                break
+            if s and (not statuses or statuses[-1] != s):
+                statuses.append(s)
+            if b and int(b["style"], 16) & WS_DISABLED:
+                disabled_seen = True
+                if not closing_refused and any(x.startswith(UPGRADING) and x != UPGRADING + "0%" for x in statuses):
+                    self.assert_window_stays()
+                    closing_refused = True
+            time.sleep(0.1)
+        self.proc.wait(20)
+        self.assertEqual(self.proc.returncode, 0)
+        self.assertTrue(disabled_seen, "完成 was never disabled during the download")
+        self.assertTrue(closing_refused, "the download was over before closing could be tried: %r" % statuses)
+        self.assertIn(UPGRADING + "0%", statuses)
+        percents = [float(m.group(1)) for s in statuses for m in [re.fullmatch(re.escape(UPGRADING) + r"(\d+\.\d)%", s)]
+                    if m]
+        self.assertGreaterEqual(len(percents), 3, statuses)
+        self.assertEqual(percents, sorted(percents))
+        self.assertLess(percents[0], 100.0)
+        with open(os.path.join(self.data, "Zentronew.msi"), "rb") as f:
+            self.assertEqual(f.read(), self.package)
+        opened = harness.opened_log()
+        self.assertEqual(len(opened), 1, opened)
+        self.assertTrue(opened[0].lower().endswith("\\data\\zentronew.msi"), opened)
+        paths = self.paths()
+        self.assertEqual(paths, ["/updatainfo.txt", "/ZentroVrindle.msi"])
+        times = [t for t, _ in self.server.requests]
+        self.assertGreaterEqual(times[1] - times[0], 0.9)  # the one-second timer
+
+    def test_same_version_is_up_to_date_and_downloads_nothing(self):
+        self.installed(b"105\r\n")
+        self.serve({"/updatainfo.txt": (b"105\r\n", 200, None), "/ZentroVrindle.msi": (self.package, 200, None)})
+        self.start()
+        self.wait_status(UP_TO_DATE)
+        time.sleep(1.5)
+        self.assertEqual(self.paths(), ["/updatainfo.txt"])
+        self.assertFalse(int(self.button()["style"], 16) & WS_DISABLED)
+        self.close_and_wait()
+        self.assertEqual(harness.opened_log(), [])
+
+    def test_unreachable_portal_without_earlier_copy_reports_the_failure(self):
+        self.installed(b"105\r\n")
+        self.start()
+        box, texts = self.message_box()
+        self.assertIn(FAILED, texts)
+        self.dismiss(box)
+        self.assertEqual(self.status(), CHECKING)
+        self.assertFalse(int(self.button()["style"], 16) & WS_DISABLED)
+        self.close_and_wait()
+        self.assertEqual(harness.opened_log(), [])
+
+    def test_failed_package_download_is_reported_and_nothing_is_opened(self):
+        self.installed(b"105\r\n")
+        with open(os.path.join(self.data, "Zentronew.msi"), "wb") as f:
+            f.write(b"an older package")
+        self.serve({"/updatainfo.txt": (b"106\r\n", 200, None)})
+        self.start()
+        box, texts = self.message_box()
+        self.assertIn(FAILED, texts)
+        self.dismiss(box)
+        self.assertEqual(self.status(), PACKAGE_FAILED)
+        self.assertFalse(int(self.button()["style"], 16) & WS_DISABLED)
+        self.assertEqual(harness.opened_log(), [])
+        with open(os.path.join(self.data, "Zentronew.msi"), "rb") as f:
+            self.assertEqual(f.read(), b"an older package")
+        self.close_and_wait()
+
+    def test_unreadable_installed_version_is_not_checked(self):
+        self.installed(b"version one\r\n")
+        self.serve({"/updatainfo.txt": (b"106\r\n", 200, None)})
+        self.start()
+        self.wait_status(CANNOT_CHECK)
+        time.sleep(1.5)
+        self.assertEqual(self.paths(), [])
+        self.close_and_wait()
+
+
+if __name__ == "__main__":
+    unittest.main()
