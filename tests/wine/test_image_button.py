@@ -168,6 +168,7 @@ class MouseEventsTest(CorvalaCase):
         self.read_pos = 0
         self.partial = ""
         self.lines = []
+        self.tips = []
         self.proc = harness.start([self.driver, mode, harness.winpath(self.log)] + self.pics[:3])
         ready = self.next_line(30)
         self.assertTrue(ready.startswith("ready "), ready)
@@ -219,6 +220,7 @@ class MouseEventsTest(CorvalaCase):
             parts = dict(p.split("=", 1) for p in line.split())
             args = tuple(int(a) for a in parts["args"].split(",") if a)
             got.append((parts["event"], args, parts["shown"]))
+            self.tips.append(parts["tip"])
             if parts["event"] == name:
                 return got
         self.fail("no %s event within %s s; got %r" % (name, timeout, got))
@@ -239,6 +241,8 @@ class MouseEventsTest(CorvalaCase):
         self.move(x, y)
         ev = self.events_until("MouseMove")
         self.assertEqual(ev[-1], ("MouseMove", (300, 150), "hover"))
+        # The tooltip reaches the button only at the first leave-check tick after a move.
+        self.assertEqual(self.tips[0], "none")
 
         harness.xdotool("mousedown", 1)
         ev = self.events_until("MouseDown")
@@ -251,6 +255,7 @@ class MouseEventsTest(CorvalaCase):
         self.move(self.rect["left"] + 150, self.rect["top"] + 100)
         ev = self.events_until("MouseLeave")
         self.assertEqual(ev[-1], ("MouseLeave", (self.rect["left"] + 150, self.rect["top"] + 100), "normal"))
+        self.assertEqual(self.tips[-1], "提示tip")
         self.assertEqual([e for e in self.drain(0.5) if "MouseLeave" in e], [])
 
     def test_press_drag_off_and_back_shows_pressed_again(self):

@@ -13,6 +13,7 @@
 #include <windows.h>
 #include <ole2.h>
 #include <olectl.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <map>
@@ -570,6 +571,28 @@ int Api(wchar_t** files) {
 
 // --- events --------------------------------------------------------------------------------
 
+BOOL CALLBACK FindToolTip(HWND hwnd, LPARAM found) {
+  wchar_t cls[64] = {};
+  GetClassNameW(hwnd, cls, 64);
+  if (_wcsicmp(cls, TOOLTIPS_CLASSW) != 0) return TRUE;
+  *reinterpret_cast<HWND*>(found) = hwnd;
+  return FALSE;
+}
+
+// The text of the button's tooltip, "none" while it has none.
+std::string ToolTipOfThread() {
+  HWND tip = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), FindToolTip, reinterpret_cast<LPARAM>(&tip));
+  if (!tip || SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0) == 0) return "none";
+  wchar_t text[256] = {};
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  if (!SendMessageW(tip, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(&tool))) return "none";
+  tool.lpszText = text;
+  SendMessageW(tip, TTM_GETTEXTW, 256, reinterpret_cast<LPARAM>(&tool));
+  return text[0] ? Utf8(text) : "none";
+}
+
 int Events(wchar_t** files, bool destroyOnClick) {
   HWND frame = MakeFrame(100, 100, 400, 300);
   Button b;
@@ -586,7 +609,7 @@ int Events(wchar_t** files, bool destroyOnClick) {
       line += std::to_string(V_VT(&v) == VT_I2 ? V_I2(&v) : -999999);
       if (i > 1) line += ",";
     }
-    line += " shown=" + self->Shown() + "\n";
+    line += " shown=" + self->Shown() + " tip=" + ToolTipOfThread() + "\n";
     Out(line);
     // A host may destroy the button from its own Click handler (a tab's close button does).
     if (id == 1 && destroyOnClick && self->host.control()) {
@@ -602,6 +625,7 @@ int Events(wchar_t** files, bool destroyOnClick) {
   b.SetPicture(L"PicturePoint", hover.Get());
   b.SetPicture(L"PictureDown", down.Get());
   b.Call(L"InitCtlSet");
+  b.SetToolTip(L"提示tip");
   RECT r{};
   GetWindowRect(b.Window(), &r);
   char line[200];
