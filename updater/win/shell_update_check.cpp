@@ -1,0 +1,74 @@
+#include "updater/win/shell_update_check.h"
+
+#include "build_config.h"
+#include "common/win/file_system_win.h"
+#include "common/win/shell_open.h"
+#include "common/win/text_win.h"
+#include "updater/core/version_files.h"
+
+namespace tw::updater {
+namespace {
+
+constexpr DISPID kFileUrl = 0x68030005;
+constexpr DISPID kSaveFilePath = 0x68030003;
+constexpr DISPID kBeginDownload = 0x60030019;
+constexpr DISPID kSetFileName = 0x6003001F;
+constexpr DISPID kDLComplete = 4;
+
+VARIANT Text(const std::u16string& s) {
+  VARIANT v;
+  VariantInit(&v);
+  V_VT(&v) = VT_BSTR;
+  V_BSTR(&v) = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(s.data()), static_cast<UINT>(s.size()));
+  return v;
+}
+
+char16_t DecimalSeparator() {
+  wchar_t sep[8] = {};
+  if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, sep, 8) > 0 && sep[0]) return static_cast<char16_t>(sep[0]);
+  return u'.';
+}
+
+}  // namespace
+
+void ShellUpdateCheck::Start(HWND owner, const std::u16string& installFolder) {
+  owner_ = owner;
+  folder_ = installFolder;
+  CLSID clsid{};
+  if (FAILED(CLSIDFromProgID(L"Corvala.DFiles", &clsid))) return;
+  RECT rc{0, 0, 1, 1};
+  HRESULT hr = DFiles1.Create(owner, rc, clsid, IID_NULL, [this](DISPID id, DISPPARAMS*) {
+    if (id == kDLComplete) OnDownloadComplete();
+  });
+  if (FAILED(hr)) return;
+  DFiles1.Show(false);
+  VARIANT v = Text(folder_ + update::kDataFolder);
+  DFiles1.Put(kSaveFilePath, v);
+  VariantClear(&v);
+  v = Text(std::u16string(TW_PORTAL_BASE) + update::kUpdateInfoAddress);
+  DFiles1.Put(kFileUrl, v);
+  VariantClear(&v);
+  v = Text(update::kUpdateInfoName);
+  DFiles1.Call(kSetFileName, &v, 1);
+  VariantClear(&v);
+  VARIANT result;
+  VariantInit(&result);
+  DFiles1.Call(kBeginDownload, nullptr, 0, &result);
+  VariantClear(&result);
+}
+
+void ShellUpdateCheck::OnDownloadComplete() {
+  // One check per run, whatever the transfer's result.
+  if (checked_) return;
+  checked_ = true;
+  win::Win32FileSystem fs;
+  win::Win32AnsiCodec codec;
+  if (update::ShellUpdateCheck(fs, codec, folder_, DecimalSeparator()) != update::CheckOutcome::Update) return;
+  std::wstring text = win::W(update::kShellUpdateMessage), title = win::W(update::kShellUpdateTitle);
+  MessageBoxW(owner_, text.c_str(), title.c_str(), MB_OK | MB_ICONINFORMATION);
+  win::ShellOpen(folder_ + update::kUpdaterProgram, u"");
+  // Raised from inside the control's event: the window closes once the handler has returned.
+  PostMessageW(owner_, WM_CLOSE, 0, 0);
+}
+
+}  // namespace tw::updater

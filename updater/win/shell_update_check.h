@@ -1,0 +1,34 @@
+// The shell's update check: at start-up a hidden download control (DFiles1 of the main window)
+// fetches the update information; when it reports completion, whatever the result, the versions
+// are compared and a newer one is announced, the updater started and the main window closed.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "common/win/ax_host.h"
+
+namespace tw::updater {
+
+class ShellUpdateCheck {
+ public:
+  ShellUpdateCheck() = default;
+  ShellUpdateCheck(const ShellUpdateCheck&) = delete;
+  ShellUpdateCheck& operator=(const ShellUpdateCheck&) = delete;
+
+  // Places the control on `owner` and starts the download without waiting.
+  void Start(HWND owner, const std::u16string& installFolder);
+  // Shut-down: the control goes before its window.
+  void Stop() { DFiles1.Destroy(); }
+
+ private:
+  void OnDownloadComplete();
+
+  HWND owner_ = nullptr;
+  std::u16string folder_;
+  bool checked_ = false;
+  win::AxHost DFiles1;
+};
+
+}  // namespace tw::updater
