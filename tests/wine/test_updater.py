@@ -26,6 +26,8 @@ UP_TO_DATE = "当前已经是最新版本! ^_^"
 FAILED = "更新失败!请检查网络连接重新更新!"
 PACKAGE_FAILED = "升级包下载失败!"
 CANNOT_CHECK = "无法检查最新版本!"
+SHELL_TITLE = "Tarnwick更新"
+SHELL_MESSAGE = "已发现更新的版本,马上进行自动更新!"
 WS_DISABLED = 0x08000000
 WM_CLOSE = 0x0010
 WM_COMMAND = 0x0111
@@ -284,6 +286,42 @@ class UpdaterTest(unittest.TestCase):
         time.sleep(1.5)
         self.assertEqual(self.paths(), [])
         self.close_and_wait()
+
+    # --- the shell's check at start-up ---
+
+    def start_shell(self):
+        self.proc = harness.start([os.path.join(self.dir, "Tarnwick.exe")])
+
+    def test_shell_announces_a_newer_version_starts_the_updater_and_closes(self):
+        self.installed(b"105\r\n")
+        self.serve({"/updatainfo.txt": (b"105\r\n106\r\n", 200, None),
+                    "/ZentroVrindle.msi": (self.package, 200, None)})
+        self.start_shell()
+        recs = harness.wait_until(lambda: harness.probe("find", SHELL_TITLE, "#32770"), 30, 0.2, "the shell's message")
+        texts = [c.get("text", "") for c in harness.probe("children", recs[0]["hwnd"])]
+        self.assertIn(SHELL_MESSAGE, texts)
+        self.assertFalse(harness.probe("find", CAPTION, "*"), "the updater started before the message was closed")
+        self.dismiss_box(recs[0]["hwnd"], SHELL_TITLE)
+        self.proc.wait(30)
+        # The updater runs on: it fetches the package, opens it and ends.
+        harness.wait_until(lambda: harness.opened_log(), 40, 0.2, "the package to be opened")
+        self.assertTrue(harness.opened_log()[0].lower().endswith("\\data\\zentronew.msi"), harness.opened_log())
+        self.assertEqual(self.paths()[0], "/updatainfo.txt")
+        self.assertIn("/ZentroVrindle.msi", self.paths())
+
+    def test_shell_stays_open_without_a_message_when_up_to_date(self):
+        self.installed(b"1.10\r\n")
+        self.serve({"/updatainfo.txt": (b"1.1\r\n", 200, None)})
+        self.start_shell()
+        harness.wait_until(lambda: "/updatainfo.txt" in self.paths(), 30, 0.2, "the update information request")
+        time.sleep(3)
+        self.assertFalse(harness.probe("find", SHELL_TITLE, "#32770"))
+        self.assertFalse(harness.probe("find", CAPTION, "*"))
+        self.assertIsNone(self.proc.poll())
+
+    def dismiss_box(self, box, title):
+        harness.probe("post", box, WM_COMMAND, 1, 0)
+        harness.wait_until(lambda: not harness.probe("find", title, "#32770"), 10, 0.2, "the box to close")
 
 
 if __name__ == "__main__":
