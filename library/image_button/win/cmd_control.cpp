@@ -261,11 +261,12 @@ class CmdControl : public IDispatch,
   STDMETHODIMP SetObjectRects(LPCRECT pos, LPCRECT) override {
     if (!pos) return E_POINTER;
     position_ = *pos;
-    if (hwnd_) {
-      SetWindowPos(hwnd_, nullptr, pos->left, pos->top, pos->right - pos->left, pos->bottom - pos->top,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
-    }
+    // The position is the container's; the size snaps back to the picture's.
     button_.Resized();
+    if (hwnd_) {
+      SetWindowPos(hwnd_, nullptr, position_.left, position_.top, position_.right - position_.left,
+                   position_.bottom - position_.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     return S_OK;
   }
   STDMETHODIMP ReactivateAndUndo() override { return E_NOTIMPL; }
@@ -462,8 +463,9 @@ class CmdControl : public IDispatch,
   bool releasingCapture_ = false;
 };
 
-STDMETHODIMP CmdControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+STDMETHODIMP CmdControl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                 EXCEPINFO*, UINT* argErr) {
+  if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
   DISPPARAMS none{nullptr, nullptr, 0, 0};
   if (!params) params = &none;
   if (result) VariantInit(result);
@@ -671,11 +673,14 @@ HRESULT CmdControl::InPlaceActivate() {
   OLEINPLACEFRAMEINFO frameInfo{};
   frameInfo.cb = sizeof frameInfo;
   if (SUCCEEDED(hr)) hr = inPlaceSite_->GetWindowContext(&frame, &document, &pos, &clip, &frameInfo);
-  if (SUCCEEDED(hr) && !CreateControlWindow(parent, pos)) hr = HRESULT_FROM_WIN32(GetLastError());
+  if (SUCCEEDED(hr) && !CreateControlWindow(parent, pos)) {
+    DWORD error = GetLastError();
+    hr = error ? HRESULT_FROM_WIN32(error) : E_FAIL;
+  }
   if (FAILED(hr)) {
     ComPtr<IOleInPlaceSite> site = std::move(inPlaceSite_);
     site->OnInPlaceDeactivate();
-    return FAILED(hr) ? hr : E_FAIL;
+    return hr;
   }
   // The container's rectangle is the position; the size is the picture's.
   button_.Resized();
