@@ -40,6 +40,22 @@ void MainWindow::Place(HWND child, const layout::Box& b) {
   if (child) MoveWindow(child, Px(b.left), Px(b.top), Px(b.width), Px(b.height), TRUE);
 }
 
+void MainWindow::PlaceLabel(HWND label, const layout::Box& b) {
+  if (!label) return;
+  // A label grows to its text when the font is wider than the design assumed.
+  wchar_t text[256] = {};
+  GetWindowTextW(label, text, 256);
+  HDC dc = GetDC(label);
+  HGDIOBJ old = SelectObject(dc, font_ ? font_ : GetStockObject(DEFAULT_GUI_FONT));
+  SIZE sz{};
+  GetTextExtentPoint32W(dc, text, static_cast<int>(wcslen(text)), &sz);
+  SelectObject(dc, old);
+  ReleaseDC(label, dc);
+  int w = Px(b.width) > sz.cx ? Px(b.width) : sz.cx;
+  int hgt = Px(b.height) > sz.cy ? Px(b.height) : sz.cy;
+  MoveWindow(label, Px(b.left), Px(b.top), w, hgt, TRUE);
+}
+
 bool MainWindow::Create(int showCommand) {
   installFolder_ = win::InstallFolder();
   HDC screen = GetDC(nullptr);
@@ -97,15 +113,15 @@ void MainWindow::CreateChildren() {
                           HideBar.hwnd(), nullptr, GetModuleHandleW(nullptr), nullptr);
 
   Label2 = CreateLabel(TopBar.hwnd(), kLabel2, kLabel2Text, font_, false);
-  Place(Label2, layout::kLabel2);
+  PlaceLabel(Label2, layout::kLabel2);
   Label1 = CreateLabel(StatuBar.hwnd(), kLabel1, kLabel1Text, font_, false);
   Label3 = CreateLabel(StatuBar.hwnd(), kLabel3, kLabel3Text, font_, true);
   Label4 = CreateLabel(StatuBar.hwnd(), kLabel4, kLabel4Text, font_, true);
   Label5 = CreateLabel(StatuBar.hwnd(), kLabel5, kLabel5Text, font_, true);
-  Place(Label1, layout::kLabel1);
-  Place(Label3, layout::kLabel3);
-  Place(Label4, layout::kLabel4);
-  Place(Label5, layout::kLabel5);
+  PlaceLabel(Label1, layout::kLabel1);
+  PlaceLabel(Label3, layout::kLabel3);
+  PlaceLabel(Label4, layout::kLabel4);
+  PlaceLabel(Label5, layout::kLabel5);
   auto image = [&](const layout::Box& b) {
     HWND h = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_ICON | SS_REALSIZECONTROL, 0, 0, 0, 0,
                              StatuBar.hwnd(), nullptr, GetModuleHandleW(nullptr), nullptr);
@@ -154,7 +170,7 @@ void MainWindow::StartUp() {
   Layout();
 }
 
-void MainWindow::StartUpdateCheck() {}
+void MainWindow::StartUpdateCheck() { UpdateCheck.Start(hwnd_, installFolder_); }
 void MainWindow::CreateCommandWindow() {
   // A window that cannot be created leaves the shell without the command channel; it runs on.
   CommandForm = std::make_unique<FrmQorMess>(static_cast<CommandWindowHost&>(*this), installFolder_);
@@ -170,6 +186,7 @@ void MainWindow::SyncVolumeSlider() { VolumeHandlers.StartUp(); }
 void MainWindow::ShutDown() {
   if (shutDown_) return;
   shutDown_ = true;
+  UpdateCheck.Stop();
   hotkeys::SetHotKey(hwnd_, 1, u"", u"Del");
   DestroyCommandWindow();
 }

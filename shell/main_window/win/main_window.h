@@ -19,6 +19,7 @@
 #include "shell/volume/core/volume_wiring.h"
 #include "shell/volume/win/vol2.h"
 #include "shell/volume/win/vol_slider.h"
+#include "updater/win/shell_update_check.h"
 
 namespace tw::shell {
 
@@ -57,6 +58,7 @@ class MainWindow : public win::Window<MainWindow>, private CommandWindowHost {
   void OnCommand(int id, int code);
   int Px(std::int32_t twips) const;
   void Place(HWND child, const layout::Box& b);
+  void PlaceLabel(HWND label, const layout::Box& b);
 
   // Start-up steps that belong to other parts of the window: each has its own place here.
   void StartUpdateCheck();       // step 1: the update-information download
@@ -99,6 +101,8 @@ class MainWindow : public win::Window<MainWindow>, private CommandWindowHost {
   volume::VolumeWiring VolumeHandlers;
   volume::win::VolSlider vol1;
   std::unique_ptr<volume::win::Vol2> Vol2;
+  // DFiles1 and the check that runs when it has fetched the update information.
+  updater::ShellUpdateCheck UpdateCheck;
 };
 
 }  // namespace tw::shell
