@@ -103,6 +103,14 @@ class ImageButtonTest(CorvalaCase):
         self.assertEqual(v["id.unknown.hr"], "0x80020006")  # DISP_E_UNKNOWNNAME
         self.assertEqual(v["events.iid"], "{6C380CAA-F192-4717-884E-6BC4F55FFA38}")
         self.assertEqual(v["typeinfo.name"], "_Cmd_")
+        # Published members: name, dispatch id, kind (1 method, 2 get, 4 let, 8 set) and value type.
+        self.assertEqual(v["typeinfo.members"].split(";"), [
+            "RefreshSkin:0x60030004:1:24", "SetChk:0x60030005:1:24",
+            "Picture:0x68030003:2:IPictureDisp", "Picture:0x68030003:8:IPictureDisp",
+            "ToolTipText:0x68030002:2:8", "ToolTipText:0x68030002:4:8",
+            "PicturePoint:0x68030001:2:IPictureDisp", "PicturePoint:0x68030001:8:IPictureDisp",
+            "PictureDown:0x68030000:2:IPictureDisp", "PictureDown:0x68030000:8:IPictureDisp",
+            "SetMode:0x6003000d:1:24", "CheckBox:0x6003000e:1:24", "InitCtlSet:0x60030013:1:24"])
 
         # A new button: no pictures, 615 x 495 twips, nothing to persist.
         self.assertEqual(v["interfaces"], "IOleObject,IOleWindow,IOleInPlaceObject,IOleInPlaceActiveObject,"

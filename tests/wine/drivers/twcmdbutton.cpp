@@ -371,6 +371,38 @@ int Api(wchar_t** files) {
       info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
       Put("typeinfo.name", name ? Utf8(name) : "");
       SysFreeString(name);
+      // The published member list: each member's id, kind and the type of its value.
+      TYPEATTR* attr = nullptr;
+      std::string members;
+      if (SUCCEEDED(info->GetTypeAttr(&attr))) {
+        for (UINT i = 0; i < attr->cFuncs; ++i) {
+          FUNCDESC* f = nullptr;
+          if (FAILED(info->GetFuncDesc(i, &f))) continue;
+          BSTR member = nullptr;
+          UINT got = 0;
+          info->GetNames(f->memid, &member, 1, &got);
+          const TYPEDESC* t = f->invkind == INVOKE_FUNC || f->invkind == INVOKE_PROPERTYGET
+                                  ? &f->elemdescFunc.tdesc
+                                  : (f->cParams > 0 ? &f->lprgelemdescParam[0].tdesc : nullptr);
+          std::string type = t ? std::to_string(t->vt) : "-";
+          if (t && t->vt == VT_PTR && t->lptdesc->vt == VT_USERDEFINED) {
+            ComPtr<ITypeInfo> ref;
+            BSTR refName = nullptr;
+            if (SUCCEEDED(info->GetRefTypeInfo(t->lptdesc->hreftype, &ref)) &&
+                SUCCEEDED(ref->GetDocumentation(MEMBERID_NIL, &refName, nullptr, nullptr, nullptr))) {
+              type = Utf8(refName);
+            }
+            SysFreeString(refName);
+          }
+          char buf[40];
+          snprintf(buf, sizeof buf, ":0x%08lx:%d:", static_cast<unsigned long>(f->memid), static_cast<int>(f->invkind));
+          members += (members.empty() ? "" : ";") + (member ? Utf8(member) : std::string("?")) + buf + type;
+          SysFreeString(member);
+          info->ReleaseFuncDesc(f);
+        }
+        info->ReleaseTypeAttr(attr);
+      }
+      Put("typeinfo.members", members);
     }
   }
   {
