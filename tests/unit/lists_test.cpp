@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -257,6 +258,69 @@ TEST_F(ListsTest, AFailureAtAnyWriteStepLeavesTheOldFileByteForByte) {
   fs.failRename = false;
   EXPECT_EQ(Write(u"消消乐", u"http://b/"), WriteResult::Written);
   EXPECT_EQ(fs.files[kFav], want);
+}
+
+// The rules of the line buffer, written the plain way: split into lines, walk them, join them.
+WriteResult ReferenceInsert(std::u16string_view text, std::u16string_view title, std::u16string_view record,
+                            std::u16string& out) {
+  std::vector<std::u16string> lines = SplitLines(text);
+  if (lines.size() > kMaxListLines) return WriteResult::TooLarge;
+  const std::size_t last = lines.size();
+  std::size_t closings = 0;
+  for (std::size_t i = 0; i < last; ++i) {
+    const bool holds = title.empty() ? !lines[i].empty() : lines[i].find(title) != std::u16string::npos;
+    if (holds) return WriteResult::Duplicate;
+    if (lines[i].find(u"</root>") != std::u16string::npos) {
+      lines[i] = std::u16string(record);
+      lines.push_back(u"</root>");
+      ++closings;
+    }
+  }
+  if (closings == 0) return WriteResult::NoRootLine;
+  if (lines.size() > kMaxListLines) return WriteResult::TooLarge;
+  out = JoinLinesCrLf(lines);
+  return WriteResult::Written;
+}
+
+bool ReferenceRemove(std::u16string_view text, std::int32_t index, std::u16string& out) {
+  std::vector<std::u16string> lines = SplitLines(text);
+  bool removed = false;
+  std::int32_t seen = 0;
+  for (auto it = lines.begin(); it != lines.end(); ++it) {
+    if (it->find(u"<item>") != std::u16string::npos && ++seen == index) {
+      lines.erase(it);
+      removed = true;
+      break;
+    }
+  }
+  out = JoinLinesCrLf(lines);
+  return removed;
+}
+
+TEST(LineBuffer, InsertAndRemoveFollowTheLineRulesOnRandomTexts) {
+  // Texts made of pieces that matter to the rules: both terminators, lone LF, tags split across
+  // lines, repeated closing tags and records.
+  const std::u16string pieces[] = {u"\r\n", u"\r", u"\n", u"<item>", u"</root>", u"<root>", u"</ro", u"ot>",
+                                   u"<it", u"em>", u"Abc", u"A", u"连连看", u" ", u"x"};
+  const std::u16string titles[] = {u"", u"Abc", u"A", u"连连看", u"root", u"zzz", u"A\rb"};
+  std::mt19937 rng(7);
+  auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); };
+  for (int run = 0; run < 20000; ++run) {
+    std::u16string text;
+    for (std::size_t k = pick(16); k > 0; --k) text += pieces[pick(std::size(pieces))];
+    const std::u16string& title = titles[pick(std::size(titles))];
+    std::u16string got, want;
+    WriteResult r = InsertRecord(text, title, u"<item>R</item>", got);
+    ASSERT_EQ(r, ReferenceInsert(text, title, u"<item>R</item>", want)) << ToUtf8(text) << " / " << ToUtf8(title);
+    if (r == WriteResult::Written) {
+      ASSERT_EQ(got, want) << ToUtf8(text);
+    }
+
+    const std::int32_t index = static_cast<std::int32_t>(pick(6)) - 1;
+    RemoveResult removed = RemoveRecord(text, index, got);
+    ASSERT_EQ(removed == RemoveResult::Removed, ReferenceRemove(text, index, want)) << ToUtf8(text) << " " << index;
+    ASSERT_EQ(got, want) << ToUtf8(text) << " " << index;
+  }
 }
 
 TEST_F(ListsTest, AddToListGivesTheScriptAndTheMessagesOfEachButton) {

@@ -1,5 +1,8 @@
 #include "shell/command_window/core/game_lists.h"
 
+#include <cstdint>
+#include <vector>
+
 #include "common/core/line_file.h"
 
 namespace tw::lists {
@@ -7,10 +10,44 @@ namespace {
 
 bool IsControl(char16_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
 
-// Plain substring test from the first character; an empty needle is found in any non-empty line.
-bool Contains(std::u16string_view line, std::u16string_view needle) {
-  if (needle.empty()) return !line.empty();
-  return line.find(needle) != std::u16string_view::npos;
+// One line of a text: [begin, end), its terminator not included.
+struct Span {
+  std::size_t begin, end;
+};
+
+// Line boundaries by the same rules as SplitLines, without copying the lines.
+std::vector<Span> LineSpans(std::u16string_view text) {
+  std::vector<Span> spans;
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t cr = text.find(u'\r', start);
+    if (cr == std::u16string_view::npos) break;
+    spans.push_back({start, cr});
+    start = cr + 1;
+    if (start < text.size() && text[start] == u'\n') ++start;
+  }
+  if (start < text.size()) spans.push_back({start, text.size()});
+  return spans;
+}
+
+// Marks every line that holds `needle` (which holds no CR, so each hit lies inside one line).
+// Returns how many lines were marked; stops after the line `stopAt` lines were marked.
+std::size_t MarkLinesHolding(std::u16string_view text, const std::vector<Span>& spans, std::u16string_view needle,
+                             std::vector<char>& marked, std::size_t stopAt = SIZE_MAX) {
+  std::size_t count = 0, line = 0;
+  for (std::size_t hit = text.find(needle); hit != std::u16string_view::npos; hit = text.find(needle, hit + 1)) {
+    while (line < spans.size() && spans[line].end < hit + needle.size()) ++line;
+    if (line == spans.size()) break;
+    if (marked[line]) continue;
+    marked[line] = 1;
+    if (++count == stopAt) break;
+  }
+  return count;
+}
+
+void AppendLine(std::u16string& out, std::u16string_view line) {
+  out.append(line);
+  out.append(u"\r\n");
 }
 
 template <class Result>
@@ -24,16 +61,6 @@ Result FromStatus(FileStatus s) {
     case FileStatus::Ok: break;
   }
   return Result::WriteFailed;
-}
-
-// Reads a list file into lines; Ok only when it exists, was read and fits the line buffer.
-FileStatus ReadList(FileSystem& fs, const AnsiCodec& codec, const std::u16string& path,
-                    std::vector<std::u16string>& lines) {
-  LineFile file = ReadLineFile(fs, codec, path);
-  if (file.status != FileStatus::Ok) return file.status;
-  if (file.lines.size() > kMaxListLines) return FileStatus::TooLarge;
-  lines = std::move(file.lines);
-  return FileStatus::Ok;
 }
 
 }  // namespace
@@ -85,62 +112,88 @@ std::u16string RecordLine(std::u16string_view storedTitle, std::u16string_view s
   return line;
 }
 
-WriteResult InsertRecord(std::vector<std::u16string>& lines, std::u16string_view storedTitle,
-                         const std::u16string& record) {
-  std::vector<std::size_t> closing;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (Contains(lines[i], storedTitle)) return WriteResult::Duplicate;
-    if (lines[i].find(kRootClose) != std::u16string::npos) closing.push_back(i);
+WriteResult InsertRecord(std::u16string_view text, std::u16string_view storedTitle, std::u16string_view record,
+                         std::u16string& out) {
+  const std::vector<Span> spans = LineSpans(text);
+  if (spans.size() > kMaxListLines) return WriteResult::TooLarge;
+
+  if (storedTitle.empty()) {
+    for (const Span& l : spans)
+      if (l.end > l.begin) return WriteResult::Duplicate;
+  } else if (storedTitle.find(u'\r') == std::u16string_view::npos &&
+             text.find(storedTitle) != std::u16string_view::npos) {
+    // Without a CR in it, a hit anywhere in the text lies inside one line (and a title with a CR
+    // fits in no line).
+    return WriteResult::Duplicate;
   }
-  if (closing.empty()) return WriteResult::NoRootLine;
-  if (lines.size() + closing.size() > kMaxListLines) return WriteResult::TooLarge;
-  for (std::size_t i : closing) lines[i] = record;
-  lines.insert(lines.end(), closing.size(), std::u16string(kRootClose));
+
+  std::vector<char> closing(spans.size(), 0);
+  const std::size_t closings = MarkLinesHolding(text, spans, kRootClose, closing);
+  if (closings == 0) return WriteResult::NoRootLine;
+  if (spans.size() + closings > kMaxListLines) return WriteResult::TooLarge;
+
+  out.clear();
+  out.reserve(text.size() + closings * (record.size() + kRootClose.size() + 4) + 2 * spans.size());
+  for (std::size_t i = 0; i < spans.size(); ++i)
+    AppendLine(out, closing[i] ? record : text.substr(spans[i].begin, spans[i].end - spans[i].begin));
+  for (std::size_t i = 0; i < closings; ++i) AppendLine(out, kRootClose);
   return WriteResult::Written;
 }
 
-bool RemoveRecord(std::vector<std::u16string>& lines, std::int32_t index) {
-  if (index < 1) return false;
-  std::int32_t seen = 0;
-  for (auto it = lines.begin(); it != lines.end(); ++it) {
-    if (it->find(kItemTag) == std::u16string::npos) continue;
-    if (++seen == index) {
-      lines.erase(it);
-      return true;
-    }
+RemoveResult RemoveRecord(std::u16string_view text, std::int32_t index, std::u16string& out) {
+  const std::vector<Span> spans = LineSpans(text);
+  if (spans.size() > kMaxListLines) return RemoveResult::TooLarge;
+  std::vector<char> items(spans.size(), 0);
+  std::size_t removed = SIZE_MAX;
+  if (index >= 1 && MarkLinesHolding(text, spans, kItemTag, items, static_cast<std::size_t>(index)) ==
+                        static_cast<std::size_t>(index)) {
+    // The last line marked is the index-th record.
+    for (std::size_t i = spans.size(); i-- > 0;)
+      if (items[i]) {
+        removed = i;
+        break;
+      }
   }
-  return false;
+  out.clear();
+  out.reserve(text.size() + 2 * spans.size());
+  for (std::size_t i = 0; i < spans.size(); ++i)
+    if (i != removed) AppendLine(out, text.substr(spans[i].begin, spans[i].end - spans[i].begin));
+  return removed == SIZE_MAX ? RemoveResult::NoSuchRecord : RemoveResult::Removed;
 }
 
 WriteResult WriteXML(FileSystem& fs, const AnsiCodec& codec, std::u16string_view installFolder,
                      std::u16string_view fileName, std::u16string_view title, std::u16string_view url) {
   const std::u16string path = ListPath(installFolder, fileName);
-  std::vector<std::u16string> lines;
-  FileStatus read = ReadList(fs, codec, path, lines);
+  std::string bytes;
+  FileStatus read = fs.ReadAll(path, bytes, kMaxLineFileBytes);
   if (read != FileStatus::Ok) return FromStatus<WriteResult>(read);
 
   // What the file will hold once written through the code page: the test must look for that.
   const std::u16string storedTitle = codec.Decode(codec.Encode(EscapeTitle(title)));
   const std::u16string storedUrl = codec.Decode(codec.Encode(EscapeUrl(url)));
-  WriteResult inserted = InsertRecord(lines, storedTitle, RecordLine(storedTitle, storedUrl));
+  std::u16string text = codec.Decode(bytes);
+  std::u16string out;
+  WriteResult inserted = InsertRecord(text, storedTitle, RecordLine(storedTitle, storedUrl), out);
   if (inserted != WriteResult::Written) return inserted;
 
-  FileStatus written = WriteLineFile(fs, codec, path, lines);
+  FileStatus written = fs.ReplaceAll(path, codec.Encode(out));
   return written == FileStatus::Ok ? WriteResult::Written : FromStatus<WriteResult>(written);
 }
 
 DeleteResult DelXMLnode(FileSystem& fs, const AnsiCodec& codec, std::u16string_view installFolder,
                         std::u16string_view xmlName, std::int32_t index) {
   const std::u16string path = ListPath(installFolder, xmlName);
-  std::vector<std::u16string> lines;
-  FileStatus read = ReadList(fs, codec, path, lines);
+  std::string bytes;
+  FileStatus read = fs.ReadAll(path, bytes, kMaxLineFileBytes);
   if (read != FileStatus::Ok) return FromStatus<DeleteResult>(read);
 
-  bool removed = RemoveRecord(lines, index);
+  std::u16string out;
+  RemoveResult removed = RemoveRecord(codec.Decode(bytes), index, out);
+  if (removed == RemoveResult::TooLarge) return DeleteResult::TooLarge;
   // Rewritten even when nothing was removed: the line ends come out as CR LF either way.
-  FileStatus written = WriteLineFile(fs, codec, path, lines);
+  FileStatus written = fs.ReplaceAll(path, codec.Encode(out));
   if (written != FileStatus::Ok) return FromStatus<DeleteResult>(written);
-  return removed ? DeleteResult::Deleted : DeleteResult::NothingToDelete;
+  return removed == RemoveResult::Removed ? DeleteResult::Deleted : DeleteResult::NothingToDelete;
 }
 
 std::u16string_view ListFileName(GameList list) {

@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "common/core/file_system.h"
 
@@ -55,15 +54,21 @@ enum class DeleteResult {
   WriteFailed,
 };
 
-// The buffer steps of WriteXML. Every line present on entry is tested in order: a line that
-// contains storedTitle (an empty title is contained in every non-empty line) stops the call with
-// Duplicate; otherwise every line that contains "</root>" is replaced by the record and one
-// "</root>" line per replaced line is appended. The buffer is only changed on Written.
-WriteResult InsertRecord(std::vector<std::u16string>& lines, std::u16string_view storedTitle,
-                         const std::u16string& record);
+// The steps of WriteXML and DelXMLnode on the decoded text of a list file. Lines end at CR LF or a
+// lone CR (a lone LF belongs to its line); `out` receives the new content with CR LF after every
+// line. Both refuse (TooLarge) a text of more than kMaxListLines lines.
+//
+// InsertRecord tests every line in order: a line that contains storedTitle (an empty title is
+// contained in every non-empty line) makes the result Duplicate; otherwise every line that contains
+// "</root>" is replaced by the record and one "</root>" line per replaced line is appended.
+// `out` is only set on Written.
+WriteResult InsertRecord(std::u16string_view text, std::u16string_view storedTitle, std::u16string_view record,
+                         std::u16string& out);
 
-// Removes the index-th line (1-based) among those that contain "<item>". False when there is none.
-bool RemoveRecord(std::vector<std::u16string>& lines, std::int32_t index);
+enum class RemoveResult { Removed, NoSuchRecord, TooLarge };
+// Removes the index-th line (1-based) among those that contain "<item>"; with no such line the
+// lines are kept as they are. `out` is set unless the text is too large.
+RemoveResult RemoveRecord(std::u16string_view text, std::int32_t index, std::u16string& out);
 
 // Appends a record for title and url to the list file fileName in the list folder. The title is
 // stored escaped and as the code page can hold it, and the duplicate test looks for exactly that.

@@ -1,0 +1,229 @@
+// WriteXML and DelXMLnode on a full list file on disk, against reading and writing the same file
+// raw. Both sides write durably (data flushed before the call returns), as the program does on
+// Windows, and convert through code page 936 with lookup tables as the platform does. Prints the
+// medians and the ratios; the target is at most 2x.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "common/core/text.h"
+#include "shell/command_window/core/game_lists.h"
+#include "support/codec_iconv.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The core joins list paths with backslashes, as the platform writes them.
+std::string Narrow(const std::u16string& s) {
+  std::string path = tw::ToUtf8(s);
+  std::replace(path.begin(), path.end(), '\\', '/');
+  return path;
+}
+
+bool WriteFd(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return ::fsync(fd) == 0;
+}
+
+bool ReadFile(const std::string& path, std::string& bytes) {
+  int fd = ::open(path.c_str(), O_RDONLY);
+  if (fd < 0) return false;
+  struct stat st {};
+  ::fstat(fd, &st);
+  bytes.resize(static_cast<std::size_t>(st.st_size));
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  bytes.resize(done);
+  return true;
+}
+
+// The same contract as the Windows file system: a temporary file beside the target, flushed,
+// then renamed over it.
+class PosixFileSystem : public tw::FileSystem {
+ public:
+  tw::FileStatus ReadAll(const std::u16string& path, std::string& bytes, std::uint64_t maxBytes) override {
+    std::string data;
+    if (!ReadFile(Narrow(path), data)) return tw::FileStatus::NotFound;
+    if (data.size() > maxBytes) return tw::FileStatus::TooLarge;
+    bytes.swap(data);
+    return tw::FileStatus::Ok;
+  }
+  tw::FileStatus ReplaceAll(const std::u16string& path, std::string_view bytes) override {
+    const std::string target = Narrow(path), temp = target + ".tmp~";
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) return tw::FileStatus::WriteFailed;
+    bool ok = WriteFd(fd, bytes);
+    ::close(fd);
+    if (!ok || ::rename(temp.c_str(), target.c_str()) != 0) {
+      ::unlink(temp.c_str());
+      return tw::FileStatus::WriteFailed;
+    }
+    return tw::FileStatus::Ok;
+  }
+  bool Exists(const std::u16string& path) override { return ::access(Narrow(path).c_str(), F_OK) == 0; }
+};
+
+// Code page 936 through lookup tables, as the platform converts (the tests' iconv codec builds the
+// tables once): single bytes below 0x80 are ASCII, a lead byte 0x81-0xFE takes one trail byte.
+class TableCodec : public tw::AnsiCodec {
+ public:
+  TableCodec() : toWide_(65536, u'?'), toAnsi_(65536, 0) {
+    tw::test::IconvCodec iconv;
+    for (unsigned lead = 0x81; lead <= 0xFE; ++lead) {
+      for (unsigned trail = 0x40; trail <= 0xFE; ++trail) {
+        if (trail == 0x7F) continue;
+        const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+        std::u16string w = iconv.Decode(std::string_view(pair, 2));
+        if (w.size() != 1 || w[0] == 0xFFFD) continue;
+        toWide_[lead << 8 | trail] = w[0];
+        if (!toAnsi_[w[0]]) toAnsi_[w[0]] = static_cast<std::uint16_t>(lead << 8 | trail);
+      }
+    }
+  }
+  std::u16string Decode(std::string_view bytes) const override {
+    std::u16string out(bytes.size(), u'\0');
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+      unsigned char b = static_cast<unsigned char>(bytes[i]);
+      if (b < 0x80) {
+        out[n++] = b;
+      } else if (b >= 0x81 && b <= 0xFE && i + 1 < bytes.size()) {
+        out[n++] = toWide_[b << 8 | static_cast<unsigned char>(bytes[++i])];
+      } else {
+        out[n++] = u'?';
+      }
+    }
+    out.resize(n);
+    return out;
+  }
+  std::string Encode(std::u16string_view text) const override {
+    std::string out(text.size() * 2, '\0');
+    std::size_t n = 0;
+    for (char16_t c : text) {
+      if (c < 0x80) {
+        out[n++] = static_cast<char>(c);
+      } else if (std::uint16_t a = toAnsi_[c]) {
+        out[n++] = static_cast<char>(a >> 8);
+        out[n++] = static_cast<char>(a & 0xFF);
+      } else {
+        out[n++] = '?';
+      }
+    }
+    out.resize(n);
+    return out;
+  }
+
+ private:
+  std::vector<char16_t> toWide_;
+  std::vector<std::uint16_t> toAnsi_;
+};
+
+std::string ListOfLines(std::size_t total) {
+  // GBK titles: "游戏" followed by a number, as a full favourites list would hold them.
+  std::string s = "<?xml version=\"1.0\" encoding=\"gb2312\"?>\r\n<root>\r\n";
+  for (std::size_t i = 3; i < total; ++i)
+    s += "<item><txt>\xD3\xCE\xCF\xB7" + std::to_string(i) + "</txt><url><![CDATA[http://127.0.0.1:18473/game" +
+         std::to_string(i) + ".htm]]></url></item>\r\n";
+  return s + "</root>\r\n";
+}
+
+void Put(const std::string& path, const std::string& bytes) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  WriteFd(fd, bytes);
+  ::close(fd);
+}
+
+template <class F>
+double MedianMs(int runs, const std::string& path, const std::string& content, F&& op) {
+  std::vector<double> ms;
+  for (int i = 0; i < runs; ++i) {
+    Put(path, content);
+    auto t0 = Clock::now();
+    op();
+    ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+  }
+  std::sort(ms.begin(), ms.end());
+  return ms[ms.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 31;
+  namespace fs = std::filesystem;
+  const fs::path root = fs::temp_directory_path() / ("tw-lists-bench-" + std::to_string(::getpid()));
+  fs::create_directories(root / "data" / "leftview");
+  const std::u16string folder = tw::FromUtf8(root.string());
+  const std::string file = (root / "data" / "leftview" / "gamefavorites.xml").string();
+
+  PosixFileSystem disk;
+  const TableCodec gbk;
+
+  // WriteXML may grow a list to the limit: it starts one line short of it. DelXMLnode starts full.
+  const std::string almostFull = ListOfLines(tw::lists::kMaxListLines - 1);
+  const std::string full = ListOfLines(tw::lists::kMaxListLines);
+
+  auto raw = [&](const std::string& content) {
+    return MedianMs(runs, file, content, [&] {
+      std::string bytes;
+      ReadFile(file, bytes);
+      int fd = ::open(file.c_str(), O_WRONLY | O_TRUNC);
+      WriteFd(fd, bytes);
+      ::close(fd);
+    });
+  };
+  // The same read and the same replacement through a temporary file as the operations use: what
+  // remains of their time is the work on the text.
+  auto rawReplace = [&](const std::string& content) {
+    return MedianMs(runs, file, content, [&] {
+      std::string bytes;
+      disk.ReadAll(tw::FromUtf8(file), bytes, UINT64_MAX);
+      disk.ReplaceAll(tw::FromUtf8(file), bytes);
+    });
+  };
+  bool ok = true;
+  const double rawWrite = raw(almostFull);
+  const double replaceWrite = rawReplace(almostFull);
+  const double write = MedianMs(runs, file, almostFull, [&] {
+    ok &= tw::lists::WriteXML(disk, gbk, folder, tw::lists::kFavoritesFile, u"新游戏", u"http://127.0.0.1/new.htm") ==
+          tw::lists::WriteResult::Written;
+  });
+  const double rawDelete = raw(full);
+  const double replaceDelete = rawReplace(full);
+  const double del = MedianMs(runs, file, full, [&] {
+    ok &= tw::lists::DelXMLnode(disk, gbk, folder, tw::lists::kFavoritesFile, 16000) == tw::lists::DeleteResult::Deleted;
+  });
+  fs::remove_all(root);
+  if (!ok) {
+    std::printf("an operation failed\n");
+    return 1;
+  }
+  std::printf("list of %zu lines (%zu bytes), median of %d runs, durable writes on both sides\n",
+              static_cast<std::size_t>(tw::lists::kMaxListLines), full.size(), runs);
+  std::printf("%zu lines: raw read + write in place %.2f ms, raw read + replace through a temporary file %.2f ms\n",
+              tw::lists::kMaxListLines - 1, rawWrite, replaceWrite);
+  std::printf("WriteXML    %8.2f ms  ratio %.2f against read + write (target <= 2), %.2f against read + replace\n",
+              write, write / rawWrite, write / replaceWrite);
+  std::printf("%zu lines: raw read + write in place %.2f ms, raw read + replace through a temporary file %.2f ms\n",
+              tw::lists::kMaxListLines, rawDelete, replaceDelete);
+  std::printf("DelXMLnode  %8.2f ms  ratio %.2f against read + write (target <= 2), %.2f against read + replace\n",
+              del, del / rawDelete, del / replaceDelete);
+  return 0;
+}
