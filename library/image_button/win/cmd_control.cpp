@@ -57,7 +57,6 @@ const win::DispName kNames[] = {
 
 // Bag keys, in the order they are read and written.
 const wchar_t* const kPictureKeys[] = {L"Picture", L"PicturePoint", L"PictureDown"};
-const DISPID kPictureIds[] = {kDispPicture, kDispPicturePoint, kDispPictureDown};
 
 constexpr UINT_PTR kLeaveTimer = 1;
 constexpr UINT kLeaveInterval = 1;
