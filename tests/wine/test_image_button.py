@@ -163,6 +163,8 @@ class ImageButtonTest(CorvalaCase):
         self.assertEqual(v["big.size"], "60x30")
         self.assertEqual(v["stream.load.hr"], "0x00000000")
         self.assertEqual((v["stream.extent.cx"], v["stream.extent.cy"]), ("1588", "794"))
+        # Everything released: the library unloads, so no object kept a reference.
+        self.assertEqual((v["loaded.before.free"], v["loaded.after.free"]), ("1", "0"))
         self.assertEqual(v.get("done"), "1")
 
 

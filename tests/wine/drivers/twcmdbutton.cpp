@@ -594,9 +594,15 @@ int Api(wchar_t** files) {
     PutInt("stream.extent.cy", extent.cy);
   }
   if (cp) cp->Unadvise(cookie);
+  cp.Reset();
+  cpc.Reset();
   c.host.Destroy();
   b.host.Destroy();
   DestroyWindow(frame);
+  // With every object released the library agrees to unload: nothing leaked a reference.
+  Put("loaded.before.free", GetModuleHandleW(L"Corvala.dll") ? "1" : "0");
+  CoFreeUnusedLibrariesEx(0, 0);
+  Put("loaded.after.free", GetModuleHandleW(L"Corvala.dll") ? "1" : "0");
   Put("done", "1");
   return 0;
 }
