@@ -15,13 +15,16 @@ inline constexpr DWORD kImageButtonMiscStatus = OLEMISC_RECOMPOSEONRESIZE | OLEM
                                                 OLEMISC_INSIDEOUT | OLEMISC_ACTIVATEWHENVISIBLE |
                                                 OLEMISC_SETCLIENTSITEFIRST;
 HRESULT CreateImageButton(REFIID iid, void** out);
-// Called when the server may unload: drops the image button's window class.
-void ReleaseImageButtonClass();
 
 // Corvala.DFiles (library/download_control/win).
 inline constexpr DWORD kDownloadControlMiscStatus = OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLINKINSIDE |
                                                     OLEMISC_INSIDEOUT | OLEMISC_ACTIVATEWHENVISIBLE |
                                                     OLEMISC_SETCLIENTSITEFIRST;
 HRESULT CreateDownloadControl(REFIID iid, void** out);
+
+// Window classes the controls register with Module(). The server unregisters them when it may
+// unload: a class outlives the library otherwise, with a window procedure that is gone.
+inline constexpr wchar_t kImageButtonWindowClass[] = L"CorvalaCmdWindow";
+inline constexpr wchar_t kDownloadControlWindowClass[] = L"TwDFilesWindow";
 
 }  // namespace tw::corvala

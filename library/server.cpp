@@ -4,6 +4,8 @@
 #include <ole2.h>
 #include <olectl.h>
 
+#include <initializer_list>
+
 #include "common/win/com_object.h"
 #include "common/win/com_server.h"
 #include "corvala_h.h"
@@ -66,7 +68,9 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {
 
 STDAPI DllCanUnloadNow() {
   if (win::ModuleLockCount() != 0) return S_FALSE;
-  corvala::ReleaseImageButtonClass();
+  for (const wchar_t* name : {corvala::kImageButtonWindowClass, corvala::kDownloadControlWindowClass}) {
+    UnregisterClassW(name, corvala::Module());
+  }
   return S_OK;
 }
 

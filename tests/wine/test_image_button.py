@@ -165,6 +165,7 @@ class ImageButtonTest(CorvalaCase):
         self.assertEqual((v["stream.extent.cx"], v["stream.extent.cy"]), ("1588", "794"))
         # Everything released: the library unloads, so no object kept a reference.
         self.assertEqual((v["loaded.before.free"], v["loaded.after.free"]), ("1", "0"))
+        self.assertEqual(v["reload.size"], "41x33")
         self.assertEqual(v.get("done"), "1")
 
 

@@ -61,8 +61,6 @@ const wchar_t* const kPictureKeys[] = {L"Picture", L"PicturePoint", L"PictureDow
 constexpr UINT_PTR kLeaveTimer = 1;
 constexpr UINT kLeaveInterval = 1;
 constexpr DWORD kStreamVersion = 1;
-constexpr wchar_t kWindowClass[] = L"CorvalaCmdWindow";
-bool g_classRegistered = false;
 
 int ScreenDpi() {
   HDC dc = GetDC(nullptr);
@@ -688,19 +686,18 @@ HRESULT CmdControl::InPlaceActivate() {
 }
 
 bool CmdControl::CreateControlWindow(HWND parent, const RECT& pos) {
-  if (!g_classRegistered) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  if (!GetClassInfoExW(Module(), kImageButtonWindowClass, &wc)) {
     wc.style = CS_DBLCLKS;
     wc.lpfnWndProc = WindowProc;
     wc.hInstance = Module();
     wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    wc.lpszClassName = kWindowClass;
+    wc.lpszClassName = kImageButtonWindowClass;
     if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
-    g_classRegistered = true;
   }
   position_ = pos;
-  HWND hwnd = CreateWindowExW(0, kWindowClass, nullptr, WS_CHILD | WS_CLIPSIBLINGS, pos.left, pos.top,
+  HWND hwnd = CreateWindowExW(0, kImageButtonWindowClass, nullptr, WS_CHILD | WS_CLIPSIBLINGS, pos.left, pos.top,
                               pos.right - pos.left, pos.bottom - pos.top, parent, nullptr, Module(), this);
   if (!hwnd) return false;
   // The leave check survives a deactivation: restart it if it was running.
@@ -832,9 +829,5 @@ LRESULT CmdControl::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 }  // namespace
 
 HRESULT CreateImageButton(REFIID iid, void** out) { return win::ComObject<CmdControl>::Create(iid, out); }
-
-void ReleaseImageButtonClass() {
-  if (g_classRegistered && UnregisterClassW(kWindowClass, Module())) g_classRegistered = false;
-}
 
 }  // namespace tw::corvala

@@ -603,6 +603,13 @@ int Api(wchar_t** files) {
   Put("loaded.before.free", GetModuleHandleW(L"Corvala.dll") ? "1" : "0");
   CoFreeUnusedLibrariesEx(0, 0);
   Put("loaded.after.free", GetModuleHandleW(L"Corvala.dll") ? "1" : "0");
+  // Loaded again, the library registers its window class afresh.
+  HWND again = MakeFrame(0, 0, 200, 100);
+  Button d;
+  if (!CreateButton(d, again, RECT{0, 0, 100, 100}, nullptr)) return 2;
+  Put("reload.size", d.Size());
+  d.host.Destroy();
+  DestroyWindow(again);
   Put("done", "1");
   return 0;
 }
