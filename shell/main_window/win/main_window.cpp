@@ -1,11 +1,13 @@
 #include "shell/main_window/win/main_window.h"
 
 #include <commctrl.h>
+#include <mshtmdid.h>
 
 #include "build_config.h"
 #include "common/core/twips.h"
 #include "common/win/shell_open.h"
 #include "common/win/text_win.h"
+#include "shell/command_window/win/game_lists_win.h"
 #include "shell/hotkeys/win/hotkey_hook.h"
 #include "shell/res/resource.h"
 
@@ -100,17 +102,27 @@ void MainWindow::CreateChildren() {
     return RECT{Px(b.left), Px(b.top), Px(b.left + b.width), Px(b.top + b.height)};
   };
   // A browser that cannot be created leaves a blank pane; the shell goes on without it.
-  WebLeft.Create(LeftPanel.hwnd(), browserRect(layout::kWebLeft), BrowserEvents{});
+  WebLeft.Create(LeftPanel.hwnd(), browserRect(layout::kWebLeft), LeftEvents());
   WebLeft.Show(true);
   auto pane0 = std::make_unique<BrowserPane>();
-  pane0->Create(webPanel.hwnd(), browserRect(layout::kWebPane), BrowserEvents{});
+  pane0->Create(webPanel.hwnd(), browserRect(layout::kWebPane), PaneEvents(0));
   pane0->Show(true);
   Web[0] = std::move(pane0);
 
   Hidea = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | SS_NOTIFY | SS_OWNERDRAW, 0, 0, 0, 0, HideBar.hwnd(),
-                          nullptr, GetModuleHandleW(nullptr), nullptr);
+                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(kHidea)), GetModuleHandleW(nullptr), nullptr);
   HideB = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_NOTIFY | SS_OWNERDRAW, 0, 0, 0, 0,
-                          HideBar.hwnd(), nullptr, GetModuleHandleW(nullptr), nullptr);
+                          HideBar.hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kHideB)),
+                          GetModuleHandleW(nullptr), nullptr);
+
+  // The tab strip, with tab 0 captioned with the product name and the portal's host name.
+  LintraTab1 = std::make_unique<tabs::win::LintraTabControl>(static_cast<tabs::LintraTabEvents&>(*this));
+  if (LintraTab1->Create(hwnd_, layout::kTabStrip.left, layout::kTabStrip.top, layout::kTabStrip.width,
+                         tabs::HomeCaption(kProductName, TW_PORTAL_BASE)))
+    StripCalls_.strip = LintraTab1.get();
+  else
+    LintraTab1.reset();
+  CreateToolbar();
 
   Label2 = CreateLabel(TopBar.hwnd(), kLabel2, kLabel2Text, font_, false);
   PlaceLabel(Label2, layout::kLabel2);
@@ -211,7 +223,7 @@ void MainWindow::Layout() {
   GetWindowRect(hwnd_, &r);
   auto W = static_cast<std::int32_t>(PixelsToTwips(r.right - r.left, dpi_));
   auto H = static_cast<std::int32_t>(PixelsToTwips(r.bottom - r.top, dpi_));
-  ApplyLayout(layout::Compute(W, H, LeftHide, IsIconic(hwnd_) != FALSE));
+  ApplyLayout(layout::Compute(W, H, Handlers.LeftHide, IsIconic(hwnd_) != FALSE));
 }
 
 void MainWindow::ApplyLayout(const layout::Result& r) {
@@ -225,7 +237,11 @@ void MainWindow::ApplyLayout(const layout::Result& r) {
   Place(HideBar.hwnd(), r.hideBar);
   Place(Hidea, {0, r.hideToggleTop, layout::kHideToggle.width, layout::kHideToggle.height});
   Place(HideB, {0, r.hideToggleTop, layout::kHideToggle.width, layout::kHideToggle.height});
-  for (std::int32_t i = 0; i <= WebMax; ++i) {
+  if (LintraTab1) {
+    LintraTab1->SetBounds(r.tabStrip.left, r.tabStrip.top, r.tabStrip.width, r.tabStrip.height);
+    (void)LintraTab1->SetWidth(r.tabStripSetWidth);
+  }
+  for (std::int32_t i = 0; i <= Handlers.WebMax; ++i) {
     auto it = Web.find(i);
     if (it == Web.end() || !it->second) continue;  // closed panes are skipped
     it->second->Move(0, 0, Px(r.webPane.width), Px(r.webPane.height));
@@ -280,8 +296,18 @@ void MainWindow::OnCommand(int id, int code) {
     default:
       break;
   }
+  if (code == BN_CLICKED && lastCommandFrom_) {
+    for (ToolbarButton* b : {&Cmd_1, &Cmd_2, &Cmd_3, &Cmd_4, &Cmd_5, &Cmd_6})
+      if (b->HandleCommand(lastCommandFrom_)) return;
+  }
   if (code != STN_CLICKED) return;
   switch (id) {
+    case kHidea:
+      Handlers.ShowLeft();
+      break;
+    case kHideB:
+      Handlers.HideLeft();
+      break;
     case kLabel3:
       // The updater does the checking; the shell closes whether or not it started.
       win::ShellOpen(installFolder_ + u"\\Feltram.exe", u"");
@@ -308,7 +334,9 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       if (wp == TrayIcon::kIconId) OnTrayMessage(static_cast<UINT>(lp));
       return 0;
     case WM_COMMAND:
+      lastCommandFrom_ = reinterpret_cast<HWND>(lp);
       OnCommand(LOWORD(wp), HIWORD(wp));
+      lastCommandFrom_ = nullptr;
       return 0;
     case WM_SIZE:
       Layout();
@@ -346,6 +374,12 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case WM_DESTROY:
       SysTray.set_intray(false);
+      if (M_DomPoint) {
+        M_DomPoint->Unadvise(M_DomCookie);
+        M_DomPoint.Reset();
+      }
+      StripCalls_.strip = nullptr;
+      LintraTab1.reset();
       for (auto& [index, pane] : Web)
         if (pane) pane->Destroy();
       Web.clear();
@@ -355,6 +389,181 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     default:
       return Default(msg, wp, lp);
   }
+}
+
+// --- Panes, tabs and toolbar --------------------------------------------------------------
+
+BrowserEvents MainWindow::PaneEvents(std::int32_t index) {
+  BrowserEvents e;
+  e.titleChange = [this, index](const std::u16string& title) { Handlers.OnTitleChange(index, title); };
+  e.newWindow2 = [this](IDispatch** browser, VARIANT_BOOL* cancel) { OnNewWindow(browser, cancel); };
+  return e;
+}
+
+BrowserEvents MainWindow::LeftEvents() {
+  BrowserEvents e;
+  e.newWindow2 = [this](IDispatch** browser, VARIANT_BOOL* cancel) { OnNewWindow(browser, cancel); };
+  e.downloadComplete = [this] { ConnectLeftDocument(); };
+  e.documentComplete = [this] { Handlers.OnLeftDocumentComplete(); };
+  return e;
+}
+
+void MainWindow::OnNewWindow(IDispatch** newBrowser, VARIANT_BOOL* cancel) {
+  pendingNewBrowser_ = newBrowser;
+  bool handled = Handlers.OnNewWindow();
+  pendingNewBrowser_ = nullptr;
+  // No pane could take the page (no index left, or the browser could not be created): the page's
+  // new window is dropped rather than opened outside the shell.
+  if (!handled && cancel) *cancel = VARIANT_TRUE;
+}
+
+BrowserPane* MainWindow::Pane(std::int32_t index) const {
+  auto it = Web.find(index);
+  return it != Web.end() && it->second && it->second->exists() ? it->second.get() : nullptr;
+}
+
+bool MainWindow::PaneCreate(std::int32_t index) {
+  if (Web.count(index)) return false;
+  RECT rc{0, 0, 0, 0};
+  if (BrowserPane* zero = Pane(0)) {
+    GetWindowRect(zero->hwnd(), &rc);
+    MapWindowPoints(nullptr, webPanel.hwnd(), reinterpret_cast<POINT*>(&rc), 2);
+  }
+  auto pane = std::make_unique<BrowserPane>();
+  if (FAILED(pane->Create(webPanel.hwnd(), rc, PaneEvents(index)))) return false;
+  pane->Show(false);
+  Web[index] = std::move(pane);
+  return true;
+}
+
+void MainWindow::PaneHandBack(std::int32_t index) {
+  BrowserPane* pane = Pane(index);
+  if (!pane || !pendingNewBrowser_) return;
+  if (IDispatch* app = pane->Application()) {
+    app->AddRef();
+    if (*pendingNewBrowser_) (*pendingNewBrowser_)->Release();
+    *pendingNewBrowser_ = app;
+  }
+}
+
+void MainWindow::PaneDestroy(std::int32_t index) {
+  if (index == 0) return;
+  auto it = Web.find(index);
+  if (it == Web.end()) return;
+  if (it->second) it->second->Destroy();
+  Web.erase(it);
+}
+
+void MainWindow::SetLeftPanelVisible(bool visible) { ShowWindow(LeftPanel.hwnd(), visible ? SW_SHOWNA : SW_HIDE); }
+
+void MainWindow::SetLeftToggles(bool leftHidden) {
+  ShowWindow(Hidea, leftHidden ? SW_SHOWNA : SW_HIDE);
+  ShowWindow(HideB, leftHidden ? SW_HIDE : SW_SHOWNA);
+  Cmd_2.Show(!leftHidden);
+  Cmd_3.Show(leftHidden);
+}
+
+void MainWindow::Click(const std::u16string&, const std::u16string&, std::int32_t index) {
+  Handlers.OnTabSelected(index);
+}
+
+void MainWindow::TabChange(const std::u16string&, const std::u16string&, std::int32_t index) {
+  Handlers.OnTabSelected(index);
+}
+
+void MainWindow::UnloadClick(std::int32_t index) { Handlers.OnTabClosed(index); }
+
+void MainWindow::AddCurrentPage(bool favourites) {
+  WriteXmlWithMessage(hwnd_, favourites ? lists::GameList::Favorites : lists::GameList::Local,
+                      Handlers.CurrentCaption(), Handlers.CurrentAddress(),
+                      [this](const std::u16string& script) { WebLeft.Navigate(script); });
+}
+
+void MainWindow::CreateToolbar() {
+  struct Spec {
+    ToolbarButton* button;
+    layout::Box box;
+    const char16_t* caption;
+    bool visible;
+    std::function<void()> action;
+  };
+  const Spec specs[] = {
+      {&Cmd_2, layout::kCmd2, u"隐藏列表", true, [this] { Handlers.HideLeft(); }},
+      {&Cmd_3, layout::kCmd2, u"显示列表", false, [this] { Handlers.ShowLeft(); }},
+      {&Cmd_4, layout::kCmd4, u"刷新", true, [this] { Handlers.Reload(); }},
+      {&Cmd_5, layout::kCmd5, u"收藏本游戏", true, [this] { AddCurrentPage(true); }},
+      {&Cmd_6, layout::kCmd6, u"下载本游戏", true, [this] { AddCurrentPage(false); }},
+      {&Cmd_1, layout::kCmd1, u"隐藏窗口", true, [this] { ShowWindow(hwnd_, SW_HIDE); }},
+  };
+  for (const Spec& s : specs) {
+    s.button->Create(TopBar.hwnd(), Px(s.box.left), Px(s.box.top), Px(s.box.width), Px(s.box.height), s.caption,
+                     font_, s.action);
+    s.button->Show(s.visible);
+  }
+}
+
+// HTMLDocumentEvents2, the document's event interface.
+constexpr IID kHtmlDocumentEvents2 = {0x3050f613, 0x98b5, 0x11cf, {0xbb, 0x82, 0x00, 0xaa, 0x00, 0xbd, 0xce, 0x0b}};
+
+// Answers the left document's context-menu notification with false, so right-clicking the left
+// page shows no menu.
+class MainWindow::DocumentMenuSink final : public IDispatch {
+ public:
+  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+    if (!ppv) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == kHtmlDocumentEvents2) {
+      *ppv = static_cast<IDispatch*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
+  STDMETHODIMP_(ULONG) Release() override {
+    LONG r = InterlockedDecrement(&refs_);
+    if (r == 0) delete this;
+    return r;
+  }
+  STDMETHODIMP GetTypeInfoCount(UINT* n) override {
+    if (n) *n = 0;
+    return S_OK;
+  }
+  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*, UINT*) override {
+    if (id == DISPID_HTMLDOCUMENTEVENTS2_ONCONTEXTMENU && result) {
+      VariantInit(result);
+      result->vt = VT_BOOL;
+      result->boolVal = VARIANT_FALSE;
+    }
+    return S_OK;
+  }
+
+ private:
+  LONG refs_ = 1;
+};
+
+void MainWindow::ConnectLeftDocument() {
+  win::ComPtr<IDispatch> doc;
+  doc.Attach(WebLeft.Document());
+  if (!doc) return;
+  // Connecting the new document replaces the previous connection.
+  if (M_DomPoint) {
+    M_DomPoint->Unadvise(M_DomCookie);
+    M_DomPoint.Reset();
+  }
+  win::ComPtr<IConnectionPointContainer> cpc;
+  if (FAILED(doc.As(IID_IConnectionPointContainer, cpc))) return;
+  win::ComPtr<IConnectionPoint> cp;
+  if (FAILED(cpc->FindConnectionPoint(kHtmlDocumentEvents2, &cp))) return;
+  auto* sink = new DocumentMenuSink();
+  DWORD cookie = 0;
+  if (SUCCEEDED(cp->Advise(sink, &cookie))) {
+    M_DomPoint = cp;
+    M_DomCookie = cookie;
+  }
+  sink->Release();
 }
 
 }  // namespace tw::shell

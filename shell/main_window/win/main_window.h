@@ -7,15 +7,20 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "common/win/com_ptr.h"
 #include "common/win/window.h"
 #include "shell/command_window/win/command_window.h"
+#include "shell/main_window/core/controller.h"
 #include "shell/main_window/core/layout.h"
 #include "shell/main_window/win/browser_pane.h"
 #include "shell/main_window/win/panel.h"
 #include "shell/main_window/win/skin_frame.h"
+#include "shell/main_window/win/toolbar_button.h"
 #include "shell/main_window/win/tray_icon.h"
+#include "shell/tab_strip/win/lintra_tab_window.h"
 #include "shell/volume/core/volume_wiring.h"
 #include "shell/volume/win/vol2.h"
 #include "shell/volume/win/vol_slider.h"
@@ -27,7 +32,7 @@ namespace tw::shell {
 inline constexpr char16_t kProductName[] = u"Tarnwick";
 inline constexpr char16_t kCaption[] = u"欢迎使用Tarnwick - 让您轻松享受丰富多彩的游戏世界";
 
-class MainWindow : public win::Window<MainWindow>, private CommandWindowHost {
+class MainWindow : public win::Window<MainWindow>, private CommandWindowHost, private tabs::LintraTabEvents {
  public:
   MainWindow();
   ~MainWindow() override;
@@ -44,6 +49,7 @@ class MainWindow : public win::Window<MainWindow>, private CommandWindowHost {
   // Menu command ids of the tray menu, and the ids of the clickable status-bar labels.
   enum : int { kMaxSize = 101, kMiniSize = 102, kCloseMe = 103 };
   enum : int { kLabel1 = 201, kLabel2, kLabel3, kLabel4, kLabel5 };
+  enum : int { kHidea = 301, kHideB };
 
  private:
   void CreateChildren();
@@ -67,9 +73,75 @@ class MainWindow : public win::Window<MainWindow>, private CommandWindowHost {
   void SyncVolumeSlider();       // step 9: the slider takes the mixer's volume
 
   // What the hidden command window asks for after it rewrote a list file.
-  void SetTurnSub4() override { TurnSub4 = true; }
-  void SetTurnSub3() override { TurnSub3 = true; }
+  void SetTurnSub4() override { Handlers.SetTurnSub4(); }
+  void SetTurnSub3() override { Handlers.SetTurnSub3(); }
   void RefreshWebLeft() override { WebLeft.Refresh(); }
+
+  // The content panes, the left pane and the rest of the window as the handlers see them.
+  bool PaneCreate(std::int32_t index);
+  BrowserPane* Pane(std::int32_t index) const;
+  void PaneHandBack(std::int32_t index);
+  void PaneDestroy(std::int32_t index);
+  void SetLeftPanelVisible(bool visible);
+  void SetLeftToggles(bool leftHidden);
+  struct PaneCalls : mainwin::PaneSet {
+    MainWindow* w;
+    explicit PaneCalls(MainWindow* window) : w(window) {}
+    bool Create(std::int32_t i) override { return w->PaneCreate(i); }
+    bool Exists(std::int32_t i) const override { return w->Pane(i) != nullptr; }
+    void Show(std::int32_t i, bool v) override {
+      if (BrowserPane* p = w->Pane(i)) p->Show(v);
+    }
+    void SetRegisterAsBrowser(std::int32_t i) override {
+      if (BrowserPane* p = w->Pane(i)) p->SetRegisterAsBrowser(true);
+    }
+    void HandBack(std::int32_t i) override { w->PaneHandBack(i); }
+    void Destroy(std::int32_t i) override { w->PaneDestroy(i); }
+    void Refresh(std::int32_t i) override {
+      if (BrowserPane* p = w->Pane(i)) p->Refresh();
+    }
+    std::u16string LocationURL(std::int32_t i) override {
+      BrowserPane* p = w->Pane(i);
+      return p ? p->LocationURL() : std::u16string();
+    }
+  };
+  struct LeftCalls : mainwin::LeftPane {
+    MainWindow* w;
+    explicit LeftCalls(MainWindow* window) : w(window) {}
+    void Navigate(const std::u16string& address) override { w->WebLeft.Navigate(address); }
+    void Refresh() override { w->WebLeft.Refresh(); }
+  };
+  struct WindowCalls : mainwin::WindowParts {
+    MainWindow* w;
+    explicit WindowCalls(MainWindow* window) : w(window) {}
+    void Layout() override { w->Layout(); }
+    void SetLeftPanelVisible(bool v) override { w->SetLeftPanelVisible(v); }
+    void SetLeftToggles(bool hidden) override { w->SetLeftToggles(hidden); }
+  };
+  // The tab strip's events.
+  void Click(const std::u16string& caption, const std::u16string& data, std::int32_t index) override;
+  void TabChange(const std::u16string& caption, const std::u16string& data, std::int32_t index) override;
+  void UnloadClick(std::int32_t index) override;
+
+  BrowserEvents PaneEvents(std::int32_t index);
+  BrowserEvents LeftEvents();
+  void OnNewWindow(IDispatch** newBrowser, VARIANT_BOOL* cancel);
+  void AddCurrentPage(bool favourites);  // Cmd_5, Cmd_6
+  void ConnectLeftDocument();
+  void CreateToolbar();
+
+  // The tab strip as the handlers call it.
+  struct StripCalls : mainwin::TabStrip {
+    tabs::win::LintraTabControl* strip = nullptr;
+    std::int32_t CreatTab(const std::u16string& caption) override { return strip ? strip->CreatTab(caption) : -1; }
+    void SetIndex(std::int32_t index) override {
+      if (strip) strip->SetIndex(static_cast<std::int16_t>(index));
+    }
+    bool SetCaption(std::int32_t index, const std::u16string& caption) override {
+      return strip && strip->SetCaption(index, caption);
+    }
+    std::optional<std::u16string> GetCaption() override { return strip ? strip->GetCaption() : std::nullopt; }
+  };
 
   std::u16string installFolder_;
   int dpi_ = 96;
@@ -79,13 +151,20 @@ class MainWindow : public win::Window<MainWindow>, private CommandWindowHost {
   UINT taskbarCreated_ = 0;
   bool shutDown_ = false;
 
-  // Window-wide state shared by the handlers.
-  std::int32_t WebMax = 0;
-  std::int32_t CurIndex = 0;
-  bool LeftHide = false;
-  // Set by the command window; the left pane's next completed load switches to that sub-list.
-  bool TurnSub4 = false;
-  bool TurnSub3 = false;
+  // The handlers of panes, tabs and toolbar, with the window-wide state they share (WebMax,
+  // CurIndex, LeftHide, and TurnSub4 / TurnSub3 set by the command window).
+  StripCalls StripCalls_;
+  PaneCalls PaneCalls_{this};
+  LeftCalls LeftCalls_{this};
+  WindowCalls WindowCalls_{this};
+  mainwin::Controller Handlers{PaneCalls_, StripCalls_, LeftCalls_, WindowCalls_};
+  // The out-argument of the new-window request being handled.
+  IDispatch** pendingNewBrowser_ = nullptr;
+  HWND lastCommandFrom_ = nullptr;
+  // The left document's context-menu connection.
+  class DocumentMenuSink;
+  win::ComPtr<IConnectionPoint> M_DomPoint;
+  DWORD M_DomCookie = 0;
 
   SkinFrame Skin1;
   TrayIcon SysTray;
@@ -95,6 +174,8 @@ class MainWindow : public win::Window<MainWindow>, private CommandWindowHost {
   // The content panes by index; pane 0 lives as long as the window, indexes are never reused.
   std::map<std::int32_t, std::unique_ptr<BrowserPane>> Web;
   HWND Hidea = nullptr, HideB = nullptr;
+  std::unique_ptr<tabs::win::LintraTabControl> LintraTab1;
+  ToolbarButton Cmd_1, Cmd_2, Cmd_3, Cmd_4, Cmd_5, Cmd_6;
   HWND Label1 = nullptr, Label2 = nullptr, Label3 = nullptr, Label4 = nullptr, Label5 = nullptr;
   HWND Image1 = nullptr, Image2 = nullptr, Image3 = nullptr;
   // The volume slider and the mixer control; the relay is their handlers and outlives both.
