@@ -6,6 +6,8 @@
 //                                            so quotes reach the program as they are); prints one
 //                                            record per run: exit=, ms= (start to exit)
 //   twlaunch --noop                          does nothing (a trivial console program to compare with)
+//   twlaunch --noop-user32                   only loads USER32 and makes one call of it (FindWindowA),
+//                                            the least any program that talks to a window does
 #include <windows.h>
 
 #include <cstdio>
@@ -25,6 +27,14 @@ int wmain(int argc, wchar_t** argv) {
   if (argc < 2) return 2;
   std::wstring program = argv[1];
   if (program == L"--noop") return 0;
+  if (program == L"--noop-user32") {
+    // Loaded here rather than imported, so that --noop stays free of it.
+    HMODULE user32 = LoadLibraryW(L"user32.dll");
+    using FindWindowAFn = HWND(WINAPI*)(LPCSTR, LPCSTR);
+    auto find = user32 ? reinterpret_cast<FindWindowAFn>(reinterpret_cast<void*>(GetProcAddress(user32, "FindWindowA")))
+                       : nullptr;
+    return find && !find(nullptr, "no such window here") ? 0 : 1;
+  }
   const int runs = argc > 2 ? _wtoi(argv[2]) : 1;
   const DWORD timeout = argc > 3 ? static_cast<DWORD>(_wtoi(argv[3])) : 20000;
 
