@@ -104,8 +104,8 @@ class Recorder : public DFilesEvents {
   void DLMIMEType(const std::u16string& m) override { Log("DLMIMEType " + U8(m)); }
   void DLFileSize(std::int32_t bytes) override { Log("DLFileSize " + std::to_string(bytes)); }
   void DLBeginDownload() override { Log("DLBeginDownload"); }
-  void GetHtml(const std::u16string& text) override {
-    html = text;
+  void GetHtml(const ContentText& content) override {
+    html = content.Decode();
     Log("GetHtml");
     if (onHtml) onHtml();
   }

@@ -227,10 +227,9 @@ void DFiles::OnFinished() {
 
   events_.DLComplete(Clamp32(received));
   if (!Current(generation)) return;
-  std::u16string text = codec_.Decode(content_);
-  std::string().swap(content_);
-  events_.GetHtml(text);
+  events_.GetHtml(ContentText{content_, &codec_});
   if (!Current(generation)) return;
+  std::string().swap(content_);
 
   if (!cacheFile_.empty()) {
     FileResult deleted = files_.Delete(cacheFile_);

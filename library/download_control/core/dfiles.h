@@ -73,6 +73,14 @@ class ContentFiles {
   virtual FileResult Delete(const std::u16string& path) = 0;
 };
 
+// The content of a successful transfer as GetHtml carries it: text in the system's ANSI code
+// page. The receiver converts it once, into whatever string it hands on.
+struct ContentText {
+  std::string_view bytes;
+  const AnsiCodec* codec;
+  std::u16string Decode() const { return codec->Decode(bytes); }
+};
+
 // The control's events and the few things it asks of its window.
 class DFilesEvents {
  public:
@@ -87,7 +95,7 @@ class DFilesEvents {
   virtual void DLMIMEType(const std::u16string& mimeType) = 0;
   virtual void DLFileSize(std::int32_t bytes) = 0;
   virtual void DLBeginDownload() = 0;
-  virtual void GetHtml(const std::u16string& text) = 0;
+  virtual void GetHtml(const ContentText& content) = 0;
   virtual void Repaint() = 0;
   // A modal message box with the critical icon.
   virtual void ShowCriticalMessage(const std::u16string& text, const std::u16string& title) = 0;

@@ -1,5 +1,6 @@
 #include "library/download_control/win/dfiles_control.h"
 
+#include <climits>
 #include <new>
 
 #include "common/win/com_bag.h"
@@ -427,9 +428,25 @@ void DFilesControl::DLFileSize(std::int32_t bytes) {
 
 void DFilesControl::DLBeginDownload() { FireNone(kDLBeginDownload); }
 
-void DFilesControl::GetHtml(const std::u16string& text) {
+void DFilesControl::GetHtml(const download::ContentText& content) {
   if (!events_.HasSinks()) return;
-  FireText(kGetHtml, text);
+  // Converted once, straight into the string the event carries (the content may be large).
+  const std::string_view bytes = content.bytes;
+  if (bytes.size() > static_cast<std::size_t>(INT_MAX)) {
+    FireText(kGetHtml, content.Decode());
+    return;
+  }
+  const int size = static_cast<int>(bytes.size());
+  int n = size ? MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0) : 0;
+  BSTR b = SysAllocStringLen(nullptr, static_cast<UINT>(n));
+  if (!b) return;
+  if (n) MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, b, n);
+  VARIANT arg;
+  VariantInit(&arg);
+  V_VT(&arg) = VT_BSTR | VT_BYREF;
+  V_BSTRREF(&arg) = &b;
+  events_.Fire(kGetHtml, &arg, 1);
+  SysFreeString(b);
 }
 
 void DFilesControl::Repaint() {

@@ -142,7 +142,7 @@ class DFilesControl : public IDispatch,
   void DLMIMEType(const std::u16string& mimeType) override;
   void DLFileSize(std::int32_t bytes) override;
   void DLBeginDownload() override;
-  void GetHtml(const std::u16string& text) override;
+  void GetHtml(const download::ContentText& content) override;
   void Repaint() override;
   void ShowCriticalMessage(const std::u16string& text, const std::u16string& title) override;
 

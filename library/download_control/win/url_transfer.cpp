@@ -291,7 +291,7 @@ download::FileResult TempFileWriter::AppendTemp(std::string_view bytes) {
 
 download::FileResult TempFileWriter::CommitTemp(const std::u16string& target) {
   if (file_ == INVALID_HANDLE_VALUE) return download::FileResult::Failed(ErrorText(ERROR_INVALID_HANDLE));
-  if (!FlushFileBuffers(file_) || !CloseHandle(file_)) {
+  if (!CloseHandle(file_)) {
     DWORD error = GetLastError();
     file_ = INVALID_HANDLE_VALUE;
     return download::FileResult::Failed(ErrorText(error));
