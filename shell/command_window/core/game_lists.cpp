@@ -30,16 +30,18 @@ std::vector<Span> LineSpans(std::u16string_view text) {
   return spans;
 }
 
-// Marks every line that holds `needle` (which holds no CR, so each hit lies inside one line).
-// Returns how many lines were marked; stops after the line `stopAt` lines were marked.
+// Marks, in order, every line that holds `needle` (which holds no CR, so each hit lies inside one
+// line), and stops once `stopAt` lines are marked. Returns how many were marked; `last` is the
+// index of the last one.
 std::size_t MarkLinesHolding(std::u16string_view text, const std::vector<Span>& spans, std::u16string_view needle,
-                             std::vector<char>& marked, std::size_t stopAt = SIZE_MAX) {
+                             std::vector<char>& marked, std::size_t stopAt = SIZE_MAX, std::size_t* last = nullptr) {
   std::size_t count = 0, line = 0;
   for (std::size_t hit = text.find(needle); hit != std::u16string_view::npos; hit = text.find(needle, hit + 1)) {
     while (line < spans.size() && spans[line].end < hit + needle.size()) ++line;
     if (line == spans.size()) break;
     if (marked[line]) continue;
     marked[line] = 1;
+    if (last) *last = line;
     if (++count == stopAt) break;
   }
   return count;
@@ -144,15 +146,10 @@ RemoveResult RemoveRecord(std::u16string_view text, std::int32_t index, std::u16
   const std::vector<Span> spans = LineSpans(text);
   if (spans.size() > kMaxListLines) return RemoveResult::TooLarge;
   std::vector<char> items(spans.size(), 0);
-  std::size_t removed = SIZE_MAX;
-  if (index >= 1 && MarkLinesHolding(text, spans, kItemTag, items, static_cast<std::size_t>(index)) ==
-                        static_cast<std::size_t>(index)) {
-    // The last line marked is the index-th record.
-    for (std::size_t i = spans.size(); i-- > 0;)
-      if (items[i]) {
-        removed = i;
-        break;
-      }
+  std::size_t removed = SIZE_MAX, last = SIZE_MAX;
+  if (index >= 1) {
+    const auto wanted = static_cast<std::size_t>(index);
+    if (MarkLinesHolding(text, spans, kItemTag, items, wanted, &last) == wanted) removed = last;
   }
   out.clear();
   out.reserve(text.size() + 2 * spans.size());
