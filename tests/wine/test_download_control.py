@@ -237,6 +237,22 @@ class DownloadControlTest(unittest.TestCase):
         with open(self.target("small.txt"), "rb") as f:
             self.assertEqual(f.read(), SMALL_TEXT)
 
+    def test_progress_bar_is_drawn_in_the_fore_colour_up_to_the_percentage(self):
+        v = self.get(self.base + "/__slow/big.bin?rate=400000", "big.bin", "red")
+        self.assertGreater(float(v["sample.percent"]), 0.05)
+        self.assertEqual(v["pixel.inside"], "FF0000")
+        self.assertNotEqual(v["pixel.beyond"], "FF0000")
+        background = v["pixel.beyond"]
+        # After a successful transfer the bar stays drawn across the whole control.
+        self.assertEqual((v["pixel.end.left"], v["pixel.end.right"]), ("FF0000", "FF0000"))
+        v = self.get(self.base + "/__slow/big.bin?rate=400000", "big.bin", "red", "cancel")
+        self.assertEqual((v["pixel.end.left"], v["pixel.end.right"]), (background, background))
+        v = self.get(self.base + "/__status/404", "nf.bin", "red")
+        self.assertEqual((v["pixel.end.left"], v["pixel.end.right"]), (background, background))
+        v = self.get(self.base + "/__slow/big.bin?rate=400000", "big.bin", "red", "noprogress")
+        self.assertEqual(v["pixel.inside"], background)
+        self.assertEqual((v["pixel.end.left"], v["pixel.end.right"]), (background, background))
+
     def test_interface_defaults_and_rules(self):
         r = harness.run([self.driver, "api"], timeout=60)
         v = parse(r.stdout)

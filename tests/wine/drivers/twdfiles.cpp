@@ -5,8 +5,10 @@
 //   twdfiles get <url> <folder> <name> [wait] [follow] [norename] [cancel] [twice] [timeout=<s>]
 //       downloads <url> into <folder><name>; `wait` calls BeginDownload(True); `follow` turns
 //       FailOnRedirect off; `norename` turns RenameOnRedirect off; `cancel` cancels the transfer
-//       once data has arrived; `twice` calls BeginDownload again while the first one runs.
-//       Ends at DLComplete or DLCanceled and prints the control's read-only properties.
+//       once data has arrived; `twice` calls BeginDownload again while the first one runs;
+//       `red` sets ForeColor to red; `noprogress` turns ShowProgress off. Ends at DLComplete or
+//       DLCanceled and prints the control's read-only properties and what its window shows: the
+//       colour inside and beyond the bar at the first partial progress, and across it at the end.
 //   twdfiles api
 //       dispatch ids by name, property defaults and the RenameOnRedirect read rule, refusals of
 //       BeginDownload without an address or folder, SetFileName joins, property-bag round trip.
@@ -157,11 +159,27 @@ std::string Begin(AxHost& host, bool wait, bool passWait) {
 
 constexpr UINT kCancelMessage = WM_APP + 1;
 
+// The control's own window inside the host window.
+HWND ControlWindow(AxHost& host) { return GetWindow(host.hwnd(), GW_CHILD); }
+
+// The colour the control's window shows at (x, y) once pending painting is done, as RRGGBB.
+std::string Pixel(AxHost& host, int x, int y) {
+  HWND w = ControlWindow(host);
+  UpdateWindow(w);
+  HDC dc = GetDC(w);
+  COLORREF c = GetPixel(dc, x, y);
+  ReleaseDC(w, dc);
+  char buf[16];
+  snprintf(buf, sizeof buf, "%02X%02X%02X", GetRValue(c), GetGValue(c), GetBValue(c));
+  return buf;
+}
+
 int Get(int argc, wchar_t** argv) {
   const wchar_t* url = argv[0];
   const wchar_t* folder = argv[1];
   const wchar_t* name = argv[2];
-  bool wait = false, follow = false, norename = false, cancel = false, twice = false;
+  bool wait = false, follow = false, norename = false, cancel = false, twice = false, red = false,
+       noprogress = false;
   int timeoutSeconds = 60;
   for (int i = 3; i < argc; ++i) {
     std::wstring a = argv[i];
@@ -170,6 +188,8 @@ int Get(int argc, wchar_t** argv) {
     else if (a == L"norename") norename = true;
     else if (a == L"cancel") cancel = true;
     else if (a == L"twice") twice = true;
+    else if (a == L"red") red = true;
+    else if (a == L"noprogress") noprogress = true;
     else if (a.rfind(L"timeout=", 0) == 0) timeoutSeconds = _wtoi(a.c_str() + 8);
   }
 
@@ -181,7 +201,7 @@ int Get(int argc, wchar_t** argv) {
   }
   HWND frame = MakeFrame();
   AxHost host;
-  bool done = false, cancelPosted = false;
+  bool done = false, cancelPosted = false, sampled = false;
   LONG lastBytes = 0;
   auto onEvent = [&](DISPID id, DISPPARAMS* params) {
     const char* n = EventName(id);
@@ -200,6 +220,19 @@ int Get(int argc, wchar_t** argv) {
       VariantCopyInd(&b, &params->rgvarg[1]);
       VariantChangeType(&b, &b, 0, VT_I4);
       lastBytes = V_I4(&b);
+      VARIANT p;
+      VariantInit(&p);
+      VariantCopyInd(&p, &params->rgvarg[2]);
+      VariantChangeType(&p, &p, 0, VT_R4);
+      float percent = V_R4(&p);
+      if (!sampled && percent > 0.05f && percent < 0.9f) {
+        sampled = true;
+        RECT rc;
+        GetClientRect(ControlWindow(host), &rc);
+        Put("sample.percent", Text(params->rgvarg[2]));
+        Put("pixel.inside", Pixel(host, static_cast<int>(rc.right * percent / 2), rc.bottom / 2));
+        Put("pixel.beyond", Pixel(host, static_cast<int>(rc.right * (percent + 1) / 2), rc.bottom / 2));
+      }
       if (cancel && lastBytes > 0 && !cancelPosted) {
         cancelPosted = true;
         PostMessageW(frame, kCancelMessage, 0, 0);
@@ -230,6 +263,14 @@ int Get(int argc, wchar_t** argv) {
   PutValue(host, kSaveFilePath, Str(folder));
   if (follow) PutValue(host, kFailOnRedirect, Bool(false));
   if (norename) PutValue(host, kRenameOnRedirect, Bool(false));
+  if (noprogress) PutValue(host, kShowProgress, Bool(false));
+  if (red) {
+    VARIANT c;
+    VariantInit(&c);
+    V_VT(&c) = VT_I4;
+    V_I4(&c) = 0x0000FF;  // OLE colour 0x00BBGGRR
+    PutValue(host, kForeColor, c);
+  }
   SetFileName(host, name);
   Put("SaveFileName.before", GetText(host, kSaveFileName));
 
@@ -250,6 +291,12 @@ int Get(int argc, wchar_t** argv) {
     DispatchMessageW(&msg);
   }
   Put("done", done ? "1" : "0");
+  {
+    RECT rc;
+    GetClientRect(ControlWindow(host), &rc);
+    Put("pixel.end.left", Pixel(host, rc.right / 10, rc.bottom / 2));
+    Put("pixel.end.right", Pixel(host, rc.right * 9 / 10, rc.bottom / 2));
+  }
   Put("BytesRead", GetText(host, kBytesRead));
   Put("FileSize", GetText(host, kFileSize));
   Put("MIMEType", GetText(host, kMIMEType));
