@@ -193,6 +193,23 @@ class DownloadControlTest(unittest.TestCase):
             self.assertEqual(f.read(), b"previous")
         self.assertEqual(self.leftovers(), [])
 
+    def test_destroying_the_control_mid_transfer_stops_it_quietly(self):
+        with open(self.target("big.bin"), "wb") as f:
+            f.write(b"previous")
+        r = harness.run([self.driver, "get", self.base + "/__slow/big.bin?rate=100000",
+                         harness.winpath(self.out) + "\\", "big.bin", "destroy", "timeout=30"], timeout=90)
+        v = parse(r.stdout)
+        self.assertEqual(r.returncode, 0)
+        self.assertEqual(v.get("destroyed"), "1")
+        self.assertEqual(v.get("survived"), "1")
+        n = names(v["events"])
+        self.assertNotIn("DLComplete", n)
+        self.assertNotIn("DLCanceled", n)
+        self.assertNotIn("DLError", n)
+        with open(self.target("big.bin"), "rb") as f:
+            self.assertEqual(f.read(), b"previous")
+        self.assertEqual(self.leftovers(), [])
+
     def test_second_start_while_busy_is_refused(self):
         v = self.get(self.base + "/__slow/ok.bin?rate=400000", "ok.bin", "twice")
         self.assertEqual(v["begin"], "-1")

@@ -28,6 +28,7 @@ PACKAGE_FAILED = "升级包下载失败!"
 CANNOT_CHECK = "无法检查最新版本!"
 SHELL_TITLE = "Tarnwick更新"
 SHELL_MESSAGE = "已发现更新的版本,马上进行自动更新!"
+SHELL_CAPTION = "欢迎使用Tarnwick - 让您轻松享受丰富多彩的游戏世界"
 WS_DISABLED = 0x08000000
 WM_CLOSE = 0x0010
 WM_COMMAND = 0x0111
@@ -318,6 +319,16 @@ class UpdaterTest(unittest.TestCase):
         self.assertFalse(harness.probe("find", SHELL_TITLE, "#32770"))
         self.assertFalse(harness.probe("find", CAPTION, "*"))
         self.assertIsNone(self.proc.poll())
+
+    def test_shell_without_portal_or_earlier_copy_neither_updates_nor_stops(self):
+        self.installed(b"105\r\n")
+        self.start_shell()
+        harness.wait_until(lambda: harness.probe("find", SHELL_CAPTION, "*"), 30, 0.2, "the shell's window")
+        time.sleep(5)  # the refused transfer has long ended by now
+        self.assertFalse(harness.probe("find", SHELL_TITLE, "#32770"))
+        self.assertFalse(harness.probe("find", CAPTION, "*"))
+        self.assertIsNone(self.proc.poll())
+        self.assertFalse(os.path.exists(os.path.join(self.data, "updata.tmp")))
 
     def dismiss_box(self, box, title):
         harness.probe("post", box, WM_COMMAND, 1, 0)

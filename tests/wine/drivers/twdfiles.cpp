@@ -6,7 +6,8 @@
 //       downloads <url> into <folder><name>; `wait` calls BeginDownload(True); `follow` turns
 //       FailOnRedirect off; `norename` turns RenameOnRedirect off; `cancel` cancels the transfer
 //       once data has arrived; `twice` calls BeginDownload again while the first one runs;
-//       `red` sets ForeColor to red; `noprogress` turns ShowProgress off. Ends at DLComplete or
+//       `destroy` destroys the control once data has arrived (then waits a second for stray
+//       events); `red` sets ForeColor to red; `noprogress` turns ShowProgress off. Ends at DLComplete or
 //       DLCanceled and prints the control's read-only properties and what its window shows: the
 //       colour inside and beyond the bar at the first partial progress, and across it at the end.
 //   twdfiles api
@@ -158,6 +159,7 @@ std::string Begin(AxHost& host, bool wait, bool passWait) {
 }
 
 constexpr UINT kCancelMessage = WM_APP + 1;
+constexpr UINT kDestroyMessage = WM_APP + 2;
 
 // The control's own window inside the host window.
 HWND ControlWindow(AxHost& host) { return GetWindow(host.hwnd(), GW_CHILD); }
@@ -179,7 +181,7 @@ int Get(int argc, wchar_t** argv) {
   const wchar_t* folder = argv[1];
   const wchar_t* name = argv[2];
   bool wait = false, follow = false, norename = false, cancel = false, twice = false, red = false,
-       noprogress = false;
+       noprogress = false, destroy = false;
   int timeoutSeconds = 60;
   for (int i = 3; i < argc; ++i) {
     std::wstring a = argv[i];
@@ -190,6 +192,7 @@ int Get(int argc, wchar_t** argv) {
     else if (a == L"twice") twice = true;
     else if (a == L"red") red = true;
     else if (a == L"noprogress") noprogress = true;
+    else if (a == L"destroy") destroy = true;
     else if (a.rfind(L"timeout=", 0) == 0) timeoutSeconds = _wtoi(a.c_str() + 8);
   }
 
@@ -233,9 +236,9 @@ int Get(int argc, wchar_t** argv) {
         Put("pixel.inside", Pixel(host, static_cast<int>(rc.right * percent / 2), rc.bottom / 2));
         Put("pixel.beyond", Pixel(host, static_cast<int>(rc.right * (percent + 1) / 2), rc.bottom / 2));
       }
-      if (cancel && lastBytes > 0 && !cancelPosted) {
+      if ((cancel || destroy) && lastBytes > 0 && !cancelPosted) {
         cancelPosted = true;
-        PostMessageW(frame, kCancelMessage, 0, 0);
+        PostMessageW(frame, destroy ? kDestroyMessage : kCancelMessage, 0, 0);
       }
     }
     if (id == 4 && params->cArgs == 1 && Text(params->rgvarg[0]) != "0") {
@@ -282,6 +285,23 @@ int Get(int argc, wchar_t** argv) {
   SetTimer(frame, 1, 100, nullptr);
   MSG msg;
   while (!done && GetTickCount() < deadline && GetMessageW(&msg, nullptr, 0, 0)) {
+    if (msg.hwnd == frame && msg.message == kDestroyMessage) {
+      host.Destroy();
+      Put("destroyed", "1");
+      // Whatever the stopped transfer still delivers must not reach anyone.
+      DWORD until = GetTickCount() + 1000;
+      while (GetTickCount() < until) {
+        if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+          TranslateMessage(&msg);
+          DispatchMessageW(&msg);
+        } else {
+          Sleep(10);
+        }
+      }
+      Put("survived", "1");
+      DestroyWindow(frame);
+      return 0;
+    }
     if (msg.hwnd == frame && msg.message == kCancelMessage) {
       host.Call(kCancelDownload);
       Put("cancel.called", "1");
