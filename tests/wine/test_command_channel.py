@@ -154,6 +154,22 @@ class HostedWindow(unittest.TestCase):
         self.assertIsNone(self.host.poll())
 
 
+    def test_read_only_and_overlong_lists_are_left_as_they_are(self):
+        before = self.inst.read("gamefavorites.xml")
+        os.chmod(self.inst.path("gamefavorites.xml"), 0o444)
+        self.addCleanup(os.chmod, self.inst.path("gamefavorites.xml"), 0o644)
+        self.inst.brask('"qorzentro://sub4|0/"')
+        self.assertEqual(self.inst.read("gamefavorites.xml"), before)
+        self.assertEqual([n for n in os.listdir(self.inst.leftview) if n.endswith("~")], [])
+
+        overlong = list_file([b"g%d" % i for i in range(32767)])
+        self.inst.write("gamelocal.xml", overlong)
+        self.inst.brask('"qorzentro://sub3|0/"')
+        self.assertEqual(self.inst.read("gamelocal.xml"), overlong)
+        self.assertNotIn("refresh", self.host_lines(4))
+        self.assertEqual(h.wait_until(command_box, what="the box")[1]["text"], "Text1")
+
+
 class RelayAlone(unittest.TestCase):
 
     @classmethod
