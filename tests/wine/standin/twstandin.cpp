@@ -1,0 +1,607 @@
+// Test-only in-process server: a scripted browser registered under the WebBrowser class id in a
+// test prefix, so the shell's browser panes can be driven end to end where no HTML engine exists.
+//
+// Each instance
+//   - is an in-place control (IOleObject, IOleInPlaceObject, IPersistStreamInit) that shows a
+//     child window with its current address inside the container's window;
+//   - answers the dispatch ids the shell calls: Navigate 104, Refresh -550, LocationURL 211 (get),
+//     Document 203 (get), RegisterAsBrowser 552 (get/put);
+//   - raises DWebBrowserEvents2 notifications through its connection point on cue;
+//   - owns a hidden top-level cue window captioned "TwStandin <n>" (n counts the instances of the
+//     process from 1). A test sends it WM_SETTEXT (or WM_COPYDATA) with one command:
+//       title <text>        TitleChange(text)
+//       newwindow <url>     NewWindow2(&browser, &cancel); a browser handed back is told to Navigate(url)
+//       download            DownloadComplete
+//       complete            DocumentComplete(this, current address)
+//       contextmenu         the document's oncontextmenu; the sink's answer is logged
+//     The command runs before the message returns.
+//   - appends one line per call it receives to the UTF-8 file named by the environment variable
+//     TW_STANDIN_LOG: "<n>\t<what>\t<detail>".
+#include <windows.h>
+#include <ole2.h>
+#include <olectl.h>
+#include <ocidl.h>
+
+#include <cstdio>
+#include <string>
+
+#include "common/win/com_dispatch.h"
+#include "common/win/com_events.h"
+#include "common/win/com_object.h"
+#include "common/win/com_ptr.h"
+#include "common/win/com_server.h"
+
+namespace {
+
+using tw::win::ComPtr;
+
+// {8856F961-340A-11D0-A96B-00C04FD705A2}
+constexpr CLSID kClsidWebBrowser = {0x8856F961, 0x340A, 0x11D0, {0xA9, 0x6B, 0x00, 0xC0, 0x4F, 0xD7, 0x05, 0xA2}};
+// DWebBrowserEvents2 {34A715A0-6587-11D0-924A-0020AFC7AC4D}
+constexpr IID kBrowserEvents = {0x34A715A0, 0x6587, 0x11D0, {0x92, 0x4A, 0x00, 0x20, 0xAF, 0xC7, 0xAC, 0x4D}};
+// HTMLDocumentEvents2 {3050F613-98B5-11CF-BB82-00AA00BDCE0B}
+constexpr IID kDocumentEvents = {0x3050F613, 0x98B5, 0x11CF, {0xBB, 0x82, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x0B}};
+
+constexpr DISPID kNavigate = 104, kRefresh = -550, kLocationURL = 211, kDocument = 203, kRegisterAsBrowser = 552;
+constexpr DISPID kTitleChange = 113, kNewWindow2 = 251, kDownloadComplete = 104, kDocumentComplete = 259;
+constexpr DISPID kOnContextMenu = 1023;
+
+constexpr wchar_t kCueClass[] = L"TwStandinCue";
+constexpr wchar_t kViewClass[] = L"TwStandinView";
+constexpr wchar_t kSavedServer[] = L"TwStandinSaved";
+constexpr wchar_t kSavedThreading[] = L"TwStandinSavedThreading";
+
+HMODULE g_module = nullptr;
+LONG g_instances = 0;
+
+std::string Utf8(const std::wstring& w) {
+  int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+  std::string s(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+  if (n > 0) WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), &s[0], n, nullptr, nullptr);
+  return s;
+}
+
+void Log(LONG instance, const wchar_t* what, const std::wstring& detail = std::wstring()) {
+  wchar_t path[MAX_PATH] = {};
+  if (!GetEnvironmentVariableW(L"TW_STANDIN_LOG", path, MAX_PATH)) return;
+  HANDLE f = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return;
+  std::string line = std::to_string(instance) + "\t" + Utf8(what) + "\t" + Utf8(detail) + "\n";
+  DWORD put = 0;
+  WriteFile(f, line.data(), static_cast<DWORD>(line.size()), &put, nullptr);
+  CloseHandle(f);
+}
+
+std::wstring HwndText(HWND h) { return std::to_wstring(static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(h))); }
+
+// The page's document: only its event source, so a container can connect to oncontextmenu.
+class StandinDocument : public IDispatch, public IConnectionPointContainer {
+ public:
+  StandinDocument() : events_(static_cast<IDispatch*>(this), this, kDocumentEvents) {}
+  virtual ~StandinDocument() { events_.DisconnectAll(); }
+
+  static const tw::win::QiEntry* QiTable() {
+    static const tw::win::QiEntry table[] = {
+        TW_QI_ENTRY(StandinDocument, IDispatch),
+        TW_QI_ENTRY(StandinDocument, IConnectionPointContainer),
+        {nullptr, 0},
+    };
+    return table;
+  }
+
+  STDMETHODIMP GetTypeInfoCount(UINT* n) override {
+    if (n) *n = 0;
+    return S_OK;
+  }
+  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
+  STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+    return DISP_E_MEMBERNOTFOUND;
+  }
+  STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) override {
+    tw::win::ConnectionPoint* points[] = {&events_};
+    return tw::win::EnumPoints(points, 1, out);
+  }
+  STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** out) override {
+    tw::win::ConnectionPoint* points[] = {&events_};
+    return tw::win::FindPoint(points, 1, iid, out);
+  }
+
+  // Raises oncontextmenu at every connected sink; describes what the last one answered.
+  std::wstring ContextMenu() {
+    ComPtr<IEnumConnections> connections;
+    if (FAILED(events_.EnumConnections(&connections))) return L"error";
+    std::wstring answer = L"nosink";
+    CONNECTDATA cd{};
+    while (connections->Next(1, &cd, nullptr) == S_OK) {
+      ComPtr<IDispatch> sink;
+      if (cd.pUnk && SUCCEEDED(cd.pUnk->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&sink)))) {
+        VARIANT result;
+        VariantInit(&result);
+        DISPPARAMS none{nullptr, nullptr, 0, 0};
+        HRESULT hr = sink->Invoke(kOnContextMenu, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, &result,
+                                  nullptr, nullptr);
+        if (FAILED(hr)) answer = L"failed";
+        else if (result.vt == VT_BOOL) answer = result.boolVal ? L"true" : L"false";
+        else if (result.vt == VT_EMPTY) answer = L"empty";
+        else answer = L"vt" + std::to_wstring(result.vt);
+        VariantClear(&result);
+      }
+      if (cd.pUnk) cd.pUnk->Release();
+    }
+    return answer;
+  }
+
+ private:
+  tw::win::ConnectionPoint events_;
+};
+
+class StandinBrowser : public IOleObject,
+                       public IOleInPlaceObject,
+                       public IPersistStreamInit,
+                       public IDispatch,
+                       public IConnectionPointContainer {
+ public:
+  StandinBrowser()
+      : number_(InterlockedIncrement(&g_instances)), events_(static_cast<IDispatch*>(this), this, kBrowserEvents) {
+    Log(number_, L"create");
+    std::wstring caption = L"TwStandin " + std::to_wstring(number_);
+    cue_ = CreateWindowExW(0, kCueClass, caption.c_str(), WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, g_module, nullptr);
+    if (cue_) SetWindowLongPtrW(cue_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  }
+  virtual ~StandinBrowser() {
+    Log(number_, L"release");
+    DestroyCue();
+    DestroyView();
+    events_.DisconnectAll();
+  }
+
+  static const tw::win::QiEntry* QiTable() {
+    static const tw::win::QiEntry table[] = {
+        TW_QI_ENTRY(StandinBrowser, IDispatch),
+        TW_QI_ENTRY(StandinBrowser, IOleObject),
+        TW_QI_ENTRY_AS(StandinBrowser, IID_IOleWindow, IOleInPlaceObject),
+        TW_QI_ENTRY(StandinBrowser, IOleInPlaceObject),
+        TW_QI_ENTRY_AS(StandinBrowser, IID_IPersist, IPersistStreamInit),
+        TW_QI_ENTRY(StandinBrowser, IPersistStreamInit),
+        TW_QI_ENTRY(StandinBrowser, IConnectionPointContainer),
+        {nullptr, 0},
+    };
+    return table;
+  }
+
+  // IOleObject
+  STDMETHODIMP SetClientSite(IOleClientSite* site) override {
+    Log(number_, L"clientsite", site ? L"set" : L"null");
+    site_ = ComPtr<IOleClientSite>(site);
+    return S_OK;
+  }
+  STDMETHODIMP GetClientSite(IOleClientSite** site) override {
+    if (!site) return E_POINTER;
+    *site = site_.Get();
+    if (*site) (*site)->AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP SetHostNames(LPCOLESTR, LPCOLESTR) override { return S_OK; }
+  STDMETHODIMP Close(DWORD) override {
+    Log(number_, L"close");
+    DestroyView();
+    DestroyCue();
+    return S_OK;
+  }
+  STDMETHODIMP SetMoniker(DWORD, IMoniker*) override { return E_NOTIMPL; }
+  STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
+  STDMETHODIMP InitFromData(IDataObject*, BOOL, DWORD) override { return E_NOTIMPL; }
+  STDMETHODIMP GetClipboardData(DWORD, IDataObject**) override { return E_NOTIMPL; }
+  STDMETHODIMP DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent, LPCRECT pos) override {
+    if (verb != OLEIVERB_INPLACEACTIVATE && verb != OLEIVERB_SHOW && verb != OLEIVERB_UIACTIVATE)
+      return OLEOBJ_S_INVALIDVERB;
+    if (site && !site_) site_ = ComPtr<IOleClientSite>(site);
+    if (!view_) {
+      RECT r = pos ? *pos : RECT{0, 0, 0, 0};
+      view_ = CreateWindowExW(0, kViewClass, L"", WS_CHILD | WS_VISIBLE, r.left, r.top, r.right - r.left,
+                              r.bottom - r.top, parent, nullptr, g_module, nullptr);
+      if (!view_) return E_FAIL;
+      SetWindowLongPtrW(view_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+      ComPtr<IOleInPlaceSite> inPlace;
+      if (site_ && SUCCEEDED(site_.As(IID_IOleInPlaceSite, inPlace))) inPlace->OnInPlaceActivate();
+      Log(number_, L"activate", HwndText(parent));
+    }
+    return S_OK;
+  }
+  STDMETHODIMP EnumVerbs(IEnumOLEVERB**) override { return E_NOTIMPL; }
+  STDMETHODIMP Update() override { return S_OK; }
+  STDMETHODIMP IsUpToDate() override { return S_OK; }
+  STDMETHODIMP GetUserClassID(CLSID* id) override {
+    if (!id) return E_POINTER;
+    *id = kClsidWebBrowser;
+    return S_OK;
+  }
+  STDMETHODIMP GetUserType(DWORD, LPOLESTR*) override { return OLE_S_USEREG; }
+  STDMETHODIMP SetExtent(DWORD, SIZEL* size) override {
+    if (size) extent_ = *size;
+    return S_OK;
+  }
+  STDMETHODIMP GetExtent(DWORD, SIZEL* size) override {
+    if (!size) return E_POINTER;
+    *size = extent_;
+    return S_OK;
+  }
+  STDMETHODIMP Advise(IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
+  STDMETHODIMP Unadvise(DWORD) override { return E_NOTIMPL; }
+  STDMETHODIMP EnumAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
+  STDMETHODIMP GetMiscStatus(DWORD, DWORD* status) override {
+    if (!status) return E_POINTER;
+    // What the platform's browser reports: the site comes before the state.
+    *status = OLEMISC_SETCLIENTSITEFIRST | OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_INSIDEOUT |
+              OLEMISC_CANTLINKINSIDE | OLEMISC_RECOMPOSEONRESIZE;
+    return S_OK;
+  }
+  STDMETHODIMP SetColorScheme(LOGPALETTE*) override { return E_NOTIMPL; }
+
+  // IOleWindow / IOleInPlaceObject
+  STDMETHODIMP GetWindow(HWND* w) override {
+    if (!w) return E_POINTER;
+    *w = view_;
+    return view_ ? S_OK : E_FAIL;
+  }
+  STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+  STDMETHODIMP InPlaceDeactivate() override {
+    Log(number_, L"deactivate");
+    DestroyView();
+    ComPtr<IOleInPlaceSite> inPlace;
+    if (site_ && SUCCEEDED(site_.As(IID_IOleInPlaceSite, inPlace))) inPlace->OnInPlaceDeactivate();
+    return S_OK;
+  }
+  STDMETHODIMP UIDeactivate() override { return S_OK; }
+  STDMETHODIMP SetObjectRects(LPCRECT pos, LPCRECT) override {
+    if (view_ && pos) MoveWindow(view_, pos->left, pos->top, pos->right - pos->left, pos->bottom - pos->top, TRUE);
+    return S_OK;
+  }
+  STDMETHODIMP ReactivateAndUndo() override { return E_NOTIMPL; }
+
+  // IPersistStreamInit
+  STDMETHODIMP GetClassID(CLSID* id) override { return GetUserClassID(id); }
+  STDMETHODIMP IsDirty() override { return S_FALSE; }
+  STDMETHODIMP Load(LPSTREAM) override { return S_OK; }
+  STDMETHODIMP Save(LPSTREAM, BOOL) override { return S_OK; }
+  STDMETHODIMP GetSizeMax(ULARGE_INTEGER* size) override {
+    if (size) size->QuadPart = 0;
+    return S_OK;
+  }
+  STDMETHODIMP InitNew() override {
+    Log(number_, L"initnew");
+    return S_OK;
+  }
+
+  // IDispatch
+  STDMETHODIMP GetTypeInfoCount(UINT* n) override {
+    if (n) *n = 0;
+    return S_OK;
+  }
+  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+    static const tw::win::DispName table[] = {
+        {L"Navigate", kNavigate},           {L"Refresh", kRefresh},
+        {L"LocationURL", kLocationURL},     {L"Document", kDocument},
+        {L"RegisterAsBrowser", kRegisterAsBrowser},
+    };
+    return tw::win::IdsFromTable(table, sizeof table / sizeof table[0], names, count, ids);
+  }
+  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
+                      UINT* argErr) override {
+    if (result) VariantInit(result);
+    switch (id) {
+      case kNavigate: {
+        tw::win::Variant address;
+        HRESULT hr = tw::win::ReadArg(params, 0, VT_BSTR, &address, argErr);
+        if (FAILED(hr)) return hr;
+        std::wstring text(address.bstrVal ? address.bstrVal : L"", SysStringLen(address.bstrVal));
+        Log(number_, L"navigate", text);
+        // A script address runs in the page that is shown, which stays.
+        if (text.compare(0, 11, L"javascript:") != 0) {
+          location_ = text;
+          if (view_) InvalidateRect(view_, nullptr, TRUE);
+        }
+        return S_OK;
+      }
+      case kRefresh:
+        Log(number_, L"refresh");
+        return S_OK;
+      case kLocationURL:
+        if (!(flags & DISPATCH_PROPERTYGET) || !result) return DISP_E_MEMBERNOTFOUND;
+        result->vt = VT_BSTR;
+        result->bstrVal = SysAllocStringLen(location_.c_str(), static_cast<UINT>(location_.size()));
+        return S_OK;
+      case kDocument: {
+        if (!(flags & DISPATCH_PROPERTYGET) || !result) return DISP_E_MEMBERNOTFOUND;
+        Log(number_, L"document");
+        if (!document_) {
+          HRESULT hr = tw::win::ComObject<StandinDocument>::Create(IID_IDispatch, reinterpret_cast<void**>(&document_));
+          if (FAILED(hr)) return hr;
+        }
+        result->vt = VT_DISPATCH;
+        result->pdispVal = document_.Get();
+        result->pdispVal->AddRef();
+        return S_OK;
+      }
+      case kRegisterAsBrowser:
+        if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
+          tw::win::Variant value;
+          HRESULT hr = tw::win::ReadPutValue(params, VT_BOOL, &value, argErr);
+          if (FAILED(hr)) return hr;
+          registerAsBrowser_ = value.boolVal != VARIANT_FALSE;
+          Log(number_, L"registerasbrowser", registerAsBrowser_ ? L"true" : L"false");
+          return S_OK;
+        }
+        if (!result) return DISP_E_MEMBERNOTFOUND;
+        result->vt = VT_BOOL;
+        result->boolVal = registerAsBrowser_ ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
+      default:
+        Log(number_, L"unknown", std::to_wstring(id));
+        return DISP_E_MEMBERNOTFOUND;
+    }
+  }
+
+  // IConnectionPointContainer
+  STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) override {
+    tw::win::ConnectionPoint* points[] = {&events_};
+    return tw::win::EnumPoints(points, 1, out);
+  }
+  STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** out) override {
+    tw::win::ConnectionPoint* points[] = {&events_};
+    return tw::win::FindPoint(points, 1, iid, out);
+  }
+
+  // One cue from the test; runs to its end before the cue window's message returns.
+  void Cue(const std::wstring& command) {
+    // The shell may release this object from inside a notification; keep it alive meanwhile.
+    AddRefSelf();
+    std::wstring verb = command.substr(0, command.find(L' '));
+    std::wstring rest = command.size() > verb.size() ? command.substr(verb.size() + 1) : std::wstring();
+    Log(number_, L"cue", command);
+    if (verb == L"title") {
+      VARIANT text;
+      text.vt = VT_BSTR;
+      text.bstrVal = SysAllocStringLen(rest.c_str(), static_cast<UINT>(rest.size()));
+      events_.Fire(kTitleChange, &text, 1);
+      SysFreeString(text.bstrVal);
+    } else if (verb == L"newwindow") {
+      IDispatch* browser = nullptr;
+      VARIANT_BOOL cancel = VARIANT_FALSE;
+      VARIANT args[2];
+      args[0].vt = VT_DISPATCH | VT_BYREF;
+      args[0].ppdispVal = &browser;
+      args[1].vt = VT_BOOL | VT_BYREF;
+      args[1].pboolVal = &cancel;
+      events_.Fire(kNewWindow2, args, 2);
+      Log(number_, L"newwindow", std::wstring(L"handed=") + (browser ? L"1" : L"0") +
+                                     L" cancel=" + (cancel ? L"1" : L"0"));
+      if (browser && !cancel) {
+        // The new window's page goes to the browser handed back.
+        VARIANT address;
+        address.vt = VT_BSTR;
+        address.bstrVal = SysAllocStringLen(rest.c_str(), static_cast<UINT>(rest.size()));
+        tw::win::InvokeById(browser, kNavigate, DISPATCH_METHOD, &address, 1, nullptr);
+        SysFreeString(address.bstrVal);
+      }
+      if (browser) browser->Release();
+    } else if (verb == L"download") {
+      events_.Fire(kDownloadComplete);
+    } else if (verb == L"complete") {
+      VARIANT url;
+      url.vt = VT_BSTR;
+      url.bstrVal = SysAllocStringLen(location_.c_str(), static_cast<UINT>(location_.size()));
+      VARIANT args[2];
+      args[0].vt = VT_DISPATCH;
+      args[0].pdispVal = static_cast<IDispatch*>(this);
+      args[1].vt = VT_VARIANT | VT_BYREF;
+      args[1].pvarVal = &url;
+      events_.Fire(kDocumentComplete, args, 2);
+      VariantClear(&url);
+    } else if (verb == L"contextmenu") {
+      Log(number_, L"contextmenu", document_ ? static_cast<StandinDocument*>(document_.Get())->ContextMenu()
+                                             : std::wstring(L"nodocument"));
+    } else {
+      Log(number_, L"badcue", command);
+    }
+    Log(number_, L"done", verb);
+    ReleaseSelf();
+  }
+
+  void PaintView(HWND w) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(w, &ps);
+    RECT r;
+    GetClientRect(w, &r);
+    FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    std::wstring text = L"TwStandin " + std::to_wstring(number_) + L"  " + location_;
+    SetBkMode(dc, TRANSPARENT);
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_LEFT | DT_TOP | DT_NOPREFIX | DT_WORDBREAK);
+    EndPaint(w, &ps);
+  }
+
+  void CueWindowGone() { cue_ = nullptr; }
+  void ViewGone() { view_ = nullptr; }
+
+ private:
+  void AddRefSelf() { static_cast<IDispatch*>(this)->AddRef(); }
+  void ReleaseSelf() { static_cast<IDispatch*>(this)->Release(); }
+  void DestroyCue() {
+    if (cue_) {
+      SetWindowLongPtrW(cue_, GWLP_USERDATA, 0);
+      HWND w = cue_;
+      cue_ = nullptr;
+      DestroyWindow(w);
+    }
+  }
+  void DestroyView() {
+    if (view_) {
+      SetWindowLongPtrW(view_, GWLP_USERDATA, 0);
+      HWND w = view_;
+      view_ = nullptr;
+      DestroyWindow(w);
+    }
+  }
+
+  LONG number_;
+  tw::win::ConnectionPoint events_;
+  ComPtr<IOleClientSite> site_;
+  ComPtr<IDispatch> document_;
+  HWND cue_ = nullptr;
+  HWND view_ = nullptr;
+  SIZEL extent_{0, 0};
+  std::wstring location_;
+  bool registerAsBrowser_ = false;
+};
+
+StandinBrowser* FromWindow(HWND w) { return reinterpret_cast<StandinBrowser*>(GetWindowLongPtrW(w, GWLP_USERDATA)); }
+
+LRESULT CALLBACK CueProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+  StandinBrowser* browser = FromWindow(w);
+  switch (msg) {
+    case WM_SETTEXT:
+      // A command, not a new caption: the caption keeps naming the instance.
+      if (browser && lp) browser->Cue(reinterpret_cast<const wchar_t*>(lp));
+      return TRUE;
+    case WM_COPYDATA: {
+      auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lp);
+      if (browser && data && data->lpData) {
+        std::wstring command(static_cast<const wchar_t*>(data->lpData), data->cbData / sizeof(wchar_t));
+        while (!command.empty() && command.back() == L'\0') command.pop_back();
+        browser->Cue(command);
+      }
+      return TRUE;
+    }
+    case WM_NCDESTROY:
+      if (browser) browser->CueWindowGone();
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcW(w, msg, wp, lp);
+}
+
+LRESULT CALLBACK ViewProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+  StandinBrowser* browser = FromWindow(w);
+  switch (msg) {
+    case WM_PAINT:
+      if (browser) {
+        browser->PaintView(w);
+        return 0;
+      }
+      break;
+    case WM_NCDESTROY:
+      if (browser) browser->ViewGone();
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcW(w, msg, wp, lp);
+}
+
+void RegisterClasses() {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.hInstance = g_module;
+  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  if (!GetClassInfoExW(g_module, kCueClass, &wc)) {
+    wc.lpfnWndProc = CueProc;
+    wc.lpszClassName = kCueClass;
+    RegisterClassExW(&wc);
+  }
+  if (!GetClassInfoExW(g_module, kViewClass, &wc)) {
+    wc.lpfnWndProc = ViewProc;
+    wc.lpszClassName = kViewClass;
+    RegisterClassExW(&wc);
+  }
+}
+
+HRESULT CreateBrowser(REFIID iid, void** out) {
+  RegisterClasses();
+  return tw::win::ComObject<StandinBrowser>::Create(iid, out);
+}
+
+// Registration replaces whatever serves the class id and keeps it beside ours, so that
+// unregistering gives the prefix its own browser back.
+const std::wstring kServerKey = L"CLSID\\{8856F961-340A-11D0-A96B-00C04FD705A2}\\InprocServer32";
+
+bool ReadClassesValue(const std::wstring& key, const wchar_t* name, std::wstring* value) {
+  HKEY h = nullptr;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
+  wchar_t buf[1024] = {};
+  DWORD size = sizeof buf - sizeof(wchar_t), type = 0;
+  LONG rc = RegQueryValueExW(h, name, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size);
+  RegCloseKey(h);
+  if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return false;
+  *value = buf;
+  return true;
+}
+
+void DeleteClassesValue(const std::wstring& key, const wchar_t* name) {
+  HKEY h = nullptr;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_SET_VALUE, &h) != ERROR_SUCCESS) return;
+  RegDeleteValueW(h, name);
+  RegCloseKey(h);
+}
+
+}  // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) {
+    g_module = instance;
+    DisableThreadLibraryCalls(instance);
+  }
+  return TRUE;
+}
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {
+  static const tw::win::ServerClass classes[] = {
+      {&kClsidWebBrowser, L"TwStandin.Browser", L"Scripted stand-in browser", CreateBrowser, true, 0},
+  };
+  return tw::win::GetClassObjectFromTable(classes, 1, clsid, iid, out);
+}
+
+STDAPI DllCanUnloadNow() {
+  if (tw::win::ModuleLockCount() != 0) return S_FALSE;
+  UnregisterClassW(kCueClass, g_module);
+  UnregisterClassW(kViewClass, g_module);
+  return S_OK;
+}
+
+STDAPI DllRegisterServer() {
+  const std::wstring path = tw::win::ModulePath(g_module);
+  if (path.empty()) return SELFREG_E_CLASS;
+  std::wstring current, threading;
+  bool had = ReadClassesValue(kServerKey, nullptr, &current);
+  if (had && lstrcmpiW(current.c_str(), path.c_str()) != 0) {
+    HRESULT hr = tw::win::SetClassesValue(kServerKey, kSavedServer, current);
+    if (SUCCEEDED(hr) && ReadClassesValue(kServerKey, L"ThreadingModel", &threading))
+      hr = tw::win::SetClassesValue(kServerKey, kSavedThreading, threading);
+    if (FAILED(hr)) return SELFREG_E_CLASS;
+  }
+  HRESULT hr = tw::win::SetClassesValue(kServerKey, nullptr, path);
+  if (SUCCEEDED(hr)) hr = tw::win::SetClassesValue(kServerKey, L"ThreadingModel", L"Apartment");
+  return FAILED(hr) ? SELFREG_E_CLASS : S_OK;
+}
+
+STDAPI DllUnregisterServer() {
+  const std::wstring path = tw::win::ModulePath(g_module);
+  std::wstring current, saved, threading;
+  if (!ReadClassesValue(kServerKey, nullptr, &current) || lstrcmpiW(current.c_str(), path.c_str()) != 0)
+    return S_OK;  // not ours: leave it
+  HRESULT hr;
+  if (ReadClassesValue(kServerKey, kSavedServer, &saved)) {
+    hr = tw::win::SetClassesValue(kServerKey, nullptr, saved);
+    if (SUCCEEDED(hr) && ReadClassesValue(kServerKey, kSavedThreading, &threading))
+      hr = tw::win::SetClassesValue(kServerKey, L"ThreadingModel", threading);
+    DeleteClassesValue(kServerKey, kSavedServer);
+    DeleteClassesValue(kServerKey, kSavedThreading);
+  } else {
+    // Nothing served the class before: the key was ours.
+    hr = tw::win::DeleteClassesTree(L"CLSID\\{8856F961-340A-11D0-A96B-00C04FD705A2}");
+  }
+  return FAILED(hr) ? SELFREG_E_CLASS : S_OK;
+}
