@@ -85,6 +85,11 @@ void TabBtnWindow::Update(std::int64_t left_twips, bool visible) {
       drawn_width_ != model_->Width() || label.left != drawn_label_.left || label.top != drawn_label_.top) {
     InvalidateRect(hwnd_, nullptr, FALSE);
   }
+  // The window's name mirrors the caption, so the tab reads like any captioned window.
+  if (named_caption_ != model_->GetCaption()) {
+    named_caption_ = model_->GetCaption();
+    SetWindowTextW(hwnd_, std::wstring(named_caption_.begin(), named_caption_.end()).c_str());
+  }
   bool shown = (GetWindowLongW(hwnd_, GWL_STYLE) & WS_VISIBLE) != 0;
   if (shown != visible) ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE);
 }

@@ -65,6 +65,7 @@ class TabBtnWindow : public tw::win::Window<TabBtnWindow> {
   bool body_pressed_ = false;
   // What was drawn last.
   std::u16string drawn_caption_;
+  std::u16string named_caption_;  // the caption last given to the window as its name
   bool drawn_normal_ = true;
   TwipRect drawn_label_{};
   std::int32_t drawn_width_ = -1;

@@ -7,6 +7,7 @@
 //   twprobe settext-ansi <hwnd> <text>      WM_SETTEXT with the text in the ANSI code page
 //   twprobe send <hwnd> <msg> <wparam> <lparam>   SendMessage, prints result=
 //   twprobe post <hwnd> <msg> <wparam> <lparam>   PostMessage
+//   twprobe move <hwnd> <x> <y> <w> <h>     SetWindowPos to that place and outer size (pixels)
 //   twprobe hotkey <mods> <vk>              can this process register the hot key? ok=1/0
 //   twprobe tray <hwnd> <id>                does the window own tray icon <id>? present=1/0
 //   twprobe screen                          screen size and DPI
@@ -142,6 +143,12 @@ int wmain(int argc, wchar_t** argv) {
     } else {
       Out("ok=" + std::to_string(PostMessageW(h, msg, wp, lp) ? 1 : 0) + "\n\n");
     }
+    return 0;
+  }
+  if (cmd == L"move" && argc >= 7) {
+    BOOL ok = SetWindowPos(ParseHwnd(argv[2]), nullptr, _wtoi(argv[3]), _wtoi(argv[4]), _wtoi(argv[5]),
+                           _wtoi(argv[6]), SWP_NOZORDER | SWP_NOACTIVATE);
+    Out(std::string("ok=") + (ok ? "1" : "0") + "\n\n");
     return 0;
   }
   if (cmd == L"hotkey" && argc >= 4) {
