@@ -287,5 +287,57 @@ class TabStripArrowsTest(StripHostCase):
         self.assertEqual(self.offset(), o)
 
 
+def rect_of(record):
+    return tuple(int(v) for v in record["rect"].split(","))
+
+
+class ShellTabStripTest(unittest.TestCase):
+    """The strip in the running shell: the home tab alone, selected, with its caption and no close button."""
+
+    def setUp(self):
+        from test_shell import Shell
+        self.shell = Shell("tab_strip_shell")
+        self.addCleanup(harness.kill_wine_programs)
+        self.addCleanup(self.shell.close)
+
+    def test_home_tab_look_in_the_shell(self):
+        time.sleep(1.0)  # the start timer's selection and the first paint
+        children = harness.probe("children", self.shell.main["hwnd"])
+        strips = [c for c in children if c["class"] == "TwLintraTab"]
+        self.assertEqual(len(strips), 1)
+        sx0, sy0, sx1, sy1 = rect_of(strips[0])
+        tabs = [c for c in children if c["class"] == "TwTabBtn"]
+        self.assertEqual(len(tabs), 1)
+        tx0, ty0, tx1, ty1 = rect_of(tabs[0])
+        self.assertEqual((tx0, ty0), (sx0, sy0))
+        self.assertEqual(ty1 - ty0, 25)
+        # Its close button exists but is hidden.
+        inside = [c for c in children if c["class"] in ("TwAxHost", "TwStripButton", "CorvalaCmdWindow")
+                  and tx0 <= rect_of(c)[0] < tx1 and ty0 <= rect_of(c)[1] < ty1]
+        self.assertTrue(inside)
+        self.assertTrue(all(c["visible"] == "0" for c in inside), inside)
+        # CtlPanel: the panel that is not at the strip's left edge.
+        panels = [rect_of(c) for c in children if c["class"] == "TwTabPanel"]
+        ctl = [p for p in panels if p[0] != sx0]
+        self.assertEqual(len(ctl), 1)
+
+        px = Shot(os.path.join(harness.BUILD, "tab_strip_shell.png"))
+        self.assertEqual(px(tx0 + 2, ty0 + 12), WHITE)       # selected look
+        # (The left border column lies under the main window's HideBar, which overlaps the strip by
+        # one pixel; the driver tests check it.)
+        self.assertEqual(px(tx0 + 5, ty0), BORDER)           # top border
+        self.assertEqual(px(tx1 - 1, ty0 + 10), BORDER)      # right border
+        self.assertEqual(px(tx1 + 20, ty0 + 10), STRIP)      # the sliding strip beyond the tab
+        row = [px(x, (ty0 + ty1) // 2) for x in range(tx0 + 3, tx1 - 3)]
+        self.assertTrue(any(max(c) < 128 for c in row), "the caption is drawn")
+        # The caption is centred: as much white margin on the left as on the right, within a pixel.
+        dark = [i for i, c in enumerate(row) if max(c) < 200]
+        self.assertLessEqual(abs(dark[0] - (len(row) - 1 - dark[-1])), 2)
+        cx, cy = ctl[0][0], ctl[0][1]
+        self.assertEqual(px(cx + 4, cy + 7), ARROW)          # left arrow's tip
+        self.assertEqual(px(cx + 16 + 11, cy + 7), ARROW)    # right arrow's tip
+        self.assertEqual(px(cx + 1, cy + 1), STRIP)
+
+
 if __name__ == "__main__":
     unittest.main()
