@@ -170,6 +170,67 @@ class HostedWindow(unittest.TestCase):
         self.assertEqual(h.wait_until(command_box, what="the box")[1]["text"], "Text1")
 
 
+class AddCommand(unittest.TestCase):
+    """WriteXML with its message box, as the toolbar's add buttons run it."""
+
+    @classmethod
+    def setUpClass(cls):
+        h.ensure()
+        h.kill_wine_programs()
+
+    def add(self, inst, which, title, url):
+        """Runs the add command; returns the message box's text and what the command recorded."""
+        log = os.path.join(inst.dir, "add.log")
+        if os.path.exists(log):
+            os.remove(log)
+        p = h.start([os.path.join(inst.dir, "twcmdhost.exe"), "add", which, title, url, h.winpath(log)])
+        self.addCleanup(h.stop, p)
+
+        def message_box():
+            boxes = h.probe("find", "Tarnwick", "#32770")
+            if len(boxes) != 1:
+                return None
+            texts = [c["text"] for c in h.probe("children", boxes[0]["hwnd"])
+                     if c.get("class", "").lower() == "static" and c.get("text")]
+            return boxes[0]["hwnd"], texts
+
+        hwnd, texts = h.wait_until(message_box, timeout=30, what="the message box")
+        h.probe("post", hwnd, 0x0111, 1, 0)  # WM_COMMAND IDOK: the OK button
+        h.wait_until(lambda: p.poll() is not None, timeout=20, what="the command to end")
+        with open(log, "rb") as f:
+            return texts, f.read().decode("utf-8").split("\n")
+
+    def test_messages_scripts_and_files_of_both_lists(self):
+        inst = Installation("add_command", [], [])
+        texts, log = self.add(inst, "fav", "连连看", "http://127.0.0.1/a.htm?x=1&y=<2>")
+        self.assertEqual(texts, ["游戏收藏成功!"])
+        self.assertEqual(log[:2], ["script=javascript:get_xml('gamefavorites.xml','gamefavorites');", "written=1"])
+        self.assertEqual(inst.read("gamefavorites.xml"),
+                         DECL + b"<item><txt>" + LIANLIANKAN + b"</txt><url><![CDATA[http://127.0.0.1/a.htm?x=1&y=%3C2>]]>"
+                         b"</url></item>\r\n</root>\r\n")
+
+        texts, log = self.add(inst, "fav", "连连看", "http://127.0.0.1/other.htm")
+        self.assertEqual(texts, ["游戏已经被收藏!"])
+        self.assertEqual(log[:1], ["written=0"])
+
+        texts, log = self.add(inst, "local", "消消乐", "http://127.0.0.1/b.htm")
+        self.assertEqual(texts, ["此游戏已经下载到本地,下次在玩的时候,无需加载."])
+        self.assertEqual(log[:1], ["script=javascript:get_xml('gamelocal.xml','gamelocal');"])
+        texts, log = self.add(inst, "local", "消消乐", "http://127.0.0.1/b.htm")
+        self.assertEqual(texts, ["此游戏已经下载!"])
+
+    def test_a_list_without_its_closing_line_is_refused_and_kept(self):
+        inst = Installation("add_refused", [], [])
+        broken = DECL + item(b"f0") + b"\r\n"
+        inst.write("gamefavorites.xml", broken)
+        texts, log = self.add(inst, "fav", "New", "http://127.0.0.1/n.htm")
+        self.assertEqual(len(texts), 1)
+        self.assertNotEqual(texts[0], "游戏收藏成功!")
+        self.assertIn("</root>", texts[0])
+        self.assertEqual(log[:1], ["written=0"])
+        self.assertEqual(inst.read("gamefavorites.xml"), broken)
+
+
 class RelayAlone(unittest.TestCase):
 
     @classmethod

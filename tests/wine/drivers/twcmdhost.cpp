@@ -4,6 +4,10 @@
 //
 //   twcmdhost <seconds> [log file]   lines go to the log file (appended), else to standard output;
 //                                    ends on WM_QUIT, or by itself after the seconds (default 120)
+//   twcmdhost add <fav|local> <title> <url> <log file>
+//                                    the toolbar's add command instead: WriteXML on the list beside
+//                                    the program with its message box; records "script=" for the
+//                                    left pane and "written=1" or "written=0" once the box is closed
 #include <windows.h>
 
 #include <cstdlib>
@@ -11,6 +15,7 @@
 
 #include "common/win/text_win.h"
 #include "shell/command_window/win/command_window.h"
+#include "shell/command_window/win/game_lists_win.h"
 
 namespace {
 
@@ -29,18 +34,32 @@ class PrintingHost : public tw::shell::CommandWindowHost {
   void SetTurnSub4() override { Out("turn=sub4"); }
   void SetTurnSub3() override { Out("turn=sub3"); }
   void RefreshWebLeft() override { Out("refresh"); }
-  void TextReceived(const std::u16string& text) override {
-    std::wstring w = tw::win::W(text);
-    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), utf8.data(), n, nullptr, nullptr);
-    Out(("text=" + utf8).c_str());
-  }
+  void TextReceived(const std::u16string& text) override;
 };
+
+std::string Utf8(const std::u16string& text) {
+  std::wstring w = tw::win::W(text);
+  int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+  if (n > 0) WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), utf8.data(), n, nullptr, nullptr);
+  return utf8;
+}
 
 }  // namespace
 
+void PrintingHost::TextReceived(const std::u16string& text) { Out(("text=" + Utf8(text)).c_str()); }
+
 int wmain(int argc, wchar_t** argv) {
+  if (argc >= 6 && std::wstring(argv[1]) == L"add") {
+    g_out = CreateFileW(argv[5], FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                        FILE_ATTRIBUTE_NORMAL, nullptr);
+    const auto list = std::wstring(argv[2]) == L"local" ? tw::lists::GameList::Local : tw::lists::GameList::Favorites;
+    const bool written = tw::shell::WriteXmlWithMessage(
+        nullptr, list, tw::win::U(argv[3]), tw::win::U(argv[4]),
+        [](const std::u16string& script) { Out(("script=" + Utf8(script)).c_str()); });
+    Out(written ? "written=1" : "written=0");
+    return 0;
+  }
   const UINT seconds = argc > 1 ? static_cast<UINT>(_wtoi(argv[1])) : 120;
   if (argc > 2) {
     g_out = CreateFileW(argv[2], FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
