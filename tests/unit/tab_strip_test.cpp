@@ -303,6 +303,22 @@ TEST(LintraTab, ClickOnATabSelectsItAloneAndReportsIt) {
   EXPECT_EQ(s.SelectedCount(), 1);
 }
 
+TEST(LintraTab, AClickProcedureForAMissingTabRaisesNothingAndSelectsNothing) {
+  Strip s;
+  s.strip.CreatTab(u"a");
+  s.strip.SetIndex(1);
+  s.events.log.clear();
+  s.strip.TabClicked(9);
+  EXPECT_TRUE(s.events.log.empty());
+  EXPECT_EQ(s.SelectedCount(), 0);
+  EXPECT_EQ(s.strip.CurrentIndex(), 9);
+  EXPECT_EQ(s.strip.GetCaption(), std::nullopt);
+  s.strip.SetIndex(-3);
+  EXPECT_EQ(s.strip.CurrentIndex(), -3);
+  EXPECT_EQ(s.SelectedCount(), 0);
+  EXPECT_EQ(s.strip.Offset(), 0);
+}
+
 TEST(LintraTab, SelectingScrollsByOneTabWidthAndNeverPastZero) {
   Strip s;
   ASSERT_TRUE(s.strip.SetWidth(2700));  // viewport 2000
