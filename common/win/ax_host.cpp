@@ -7,49 +7,38 @@ namespace {
 
 const wchar_t kHostClass[] = L"TwAxHost";
 
-// The event sink: an IDispatch that answers to the control's event interface.
-class EventSink final : public IDispatch {
- public:
-  EventSink(REFIID iid, EventHandler handler) : iid_(iid), handler_(std::move(handler)) {}
-
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == iid_) {
-      *ppv = static_cast<IDispatch*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
-  STDMETHODIMP_(ULONG) Release() override {
-    LONG r = InterlockedDecrement(&refs_);
-    if (r == 0) delete this;
-    return r;
-  }
-  STDMETHODIMP GetTypeInfoCount(UINT* n) override {
-    if (n) *n = 0;
-    return S_OK;
-  }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override {
-    if (handler_) {
-      DISPPARAMS empty{};
-      handler_(id, params ? params : &empty);
-    }
-    return S_OK;
-  }
-  void Disconnect() { handler_ = nullptr; }
-
- private:
-  LONG refs_ = 1;
-  IID iid_;
-  EventHandler handler_;
-};
-
 }  // namespace
+
+STDMETHODIMP EventSink::QueryInterface(REFIID riid, void** ppv) {
+  if (!ppv) return E_POINTER;
+  if (riid == IID_IUnknown || riid == IID_IDispatch || riid == iid_) {
+    *ppv = static_cast<IDispatch*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *ppv = nullptr;
+  return E_NOINTERFACE;
+}
+
+STDMETHODIMP_(ULONG) EventSink::Release() {
+  LONG r = InterlockedDecrement(&refs_);
+  if (r == 0) delete this;
+  return r;
+}
+
+STDMETHODIMP EventSink::GetTypeInfoCount(UINT* n) {
+  if (n) *n = 0;
+  return S_OK;
+}
+
+STDMETHODIMP EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
+                               UINT*) {
+  if (handler_) {
+    DISPPARAMS empty{};
+    handler_(id, params ? params : &empty, result);
+  }
+  return S_OK;
+}
 
 // The container side of one hosted control.
 class AxSite final : public IOleClientSite, public IOleInPlaceSite, public IOleControlSite, public IDispatch {
@@ -294,7 +283,9 @@ HRESULT AxHost::Create(HWND parent, const RECT& rc, REFCLSID clsid, REFIID event
     if (SUCCEEDED(unknown_.As(IID_IConnectionPointContainer, cpc))) {
       ComPtr<IConnectionPoint> cp;
       if (SUCCEEDED(cpc->FindConnectionPoint(events, &cp))) {
-        auto* sink = new EventSink(events, std::move(onEvent));
+        auto* sink = new EventSink(events, [onEvent = std::move(onEvent)](DISPID id, DISPPARAMS* p, VARIANT*) {
+          onEvent(id, p);
+        });
         DWORD cookie = 0;
         if (SUCCEEDED(cp->Advise(sink, &cookie))) {
           sinkPoint_ = cp;
@@ -311,7 +302,7 @@ HRESULT AxHost::Create(HWND parent, const RECT& rc, REFCLSID clsid, REFIID event
 
 void AxHost::Destroy() {
   if (sink_) {
-    static_cast<EventSink*>(sink_)->Disconnect();
+    sink_->Disconnect();
     if (sinkPoint_) sinkPoint_->Unadvise(cookie_);
     sink_->Release();
     sink_ = nullptr;

@@ -18,6 +18,33 @@ using EventHandler = std::function<void(DISPID id, DISPPARAMS* params)>;
 
 class AxSite;
 
+// An event sink: an IDispatch that answers to one event interface and hands every call, with the
+// place for its result, to a function. Created with one reference.
+class EventSink final : public IDispatch {
+ public:
+  using Handler = std::function<void(DISPID id, DISPPARAMS* params, VARIANT* result)>;
+  EventSink(REFIID iid, Handler handler) : iid_(iid), handler_(std::move(handler)) {}
+  EventSink(const EventSink&) = delete;
+  EventSink& operator=(const EventSink&) = delete;
+
+  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
+  STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
+  STDMETHODIMP_(ULONG) Release() override;
+  STDMETHODIMP GetTypeInfoCount(UINT* n) override;
+  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
+                      UINT*) override;
+  // Calls after this reach nothing (the source may still hold a reference).
+  void Disconnect() { handler_ = nullptr; }
+
+ private:
+  ~EventSink() = default;
+  LONG refs_ = 1;
+  IID iid_;
+  Handler handler_;
+};
+
 class AxHost {
  public:
   AxHost() = default;
@@ -54,7 +81,7 @@ class AxHost {
   ComPtr<IUnknown> unknown_;
   ComPtr<IDispatch> dispatch_;
   ComPtr<IConnectionPoint> sinkPoint_;
-  IDispatch* sink_ = nullptr;
+  EventSink* sink_ = nullptr;
   DWORD cookie_ = 0;
 };
 

@@ -505,45 +505,6 @@ void MainWindow::CreateToolbar() {
 // HTMLDocumentEvents2, the document's event interface.
 constexpr IID kHtmlDocumentEvents2 = {0x3050f613, 0x98b5, 0x11cf, {0xbb, 0x82, 0x00, 0xaa, 0x00, 0xbd, 0xce, 0x0b}};
 
-// Answers the left document's context-menu notification with false, so right-clicking the left
-// page shows no menu.
-class MainWindow::DocumentMenuSink final : public IDispatch {
- public:
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == kHtmlDocumentEvents2) {
-      *ppv = static_cast<IDispatch*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
-  STDMETHODIMP_(ULONG) Release() override {
-    LONG r = InterlockedDecrement(&refs_);
-    if (r == 0) delete this;
-    return r;
-  }
-  STDMETHODIMP GetTypeInfoCount(UINT* n) override {
-    if (n) *n = 0;
-    return S_OK;
-  }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*, UINT*) override {
-    if (id == DISPID_HTMLDOCUMENTEVENTS2_ONCONTEXTMENU && result) {
-      VariantInit(result);
-      result->vt = VT_BOOL;
-      result->boolVal = VARIANT_FALSE;
-    }
-    return S_OK;
-  }
-
- private:
-  LONG refs_ = 1;
-};
-
 void MainWindow::ConnectLeftDocument() {
   win::ComPtr<IDispatch> doc;
   doc.Attach(WebLeft.Document());
@@ -557,7 +518,15 @@ void MainWindow::ConnectLeftDocument() {
   if (FAILED(doc.As(IID_IConnectionPointContainer, cpc))) return;
   win::ComPtr<IConnectionPoint> cp;
   if (FAILED(cpc->FindConnectionPoint(kHtmlDocumentEvents2, &cp))) return;
-  auto* sink = new DocumentMenuSink();
+  // The document's context-menu notification is answered with false: right-clicking the left page
+  // shows no menu.
+  auto* sink = new win::EventSink(kHtmlDocumentEvents2, [](DISPID id, DISPPARAMS*, VARIANT* result) {
+    if (id == DISPID_HTMLDOCUMENTEVENTS2_ONCONTEXTMENU && result) {
+      VariantInit(result);
+      result->vt = VT_BOOL;
+      result->boolVal = VARIANT_FALSE;
+    }
+  });
   DWORD cookie = 0;
   if (SUCCEEDED(cp->Advise(sink, &cookie))) {
     M_DomPoint = cp;

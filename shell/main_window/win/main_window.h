@@ -162,7 +162,6 @@ class MainWindow : public win::Window<MainWindow>, private CommandWindowHost, pr
   IDispatch** pendingNewBrowser_ = nullptr;
   HWND lastCommandFrom_ = nullptr;
   // The left document's context-menu connection.
-  class DocumentMenuSink;
   win::ComPtr<IConnectionPoint> M_DomPoint;
   DWORD M_DomCookie = 0;
 

@@ -1,21 +1,10 @@
 #include "shell/main_window/win/toolbar_button.h"
 
-#include <ole2.h>
-#include <olectl.h>
-
-#include "common/win/com_ptr.h"
+#include "common/win/image_button_host.h"
 #include "common/win/text_win.h"
 
 namespace tw::shell {
 namespace {
-
-// The image button's published dispatch ids and its event interface __Cmd_.
-constexpr DISPID kDispPictureDown = 0x68030000;
-constexpr DISPID kDispPicturePoint = 0x68030001;
-constexpr DISPID kDispPicture = 0x68030003;
-constexpr DISPID kDispInitCtlSet = 0x60030013;
-constexpr DISPID kEventClick = 1;
-constexpr IID kImageButtonEvents = {0x6C380CAA, 0xF192, 0x4717, {0x88, 0x4E, 0x6B, 0xC4, 0xF5, 0x5F, 0xFA, 0x38}};
 
 struct Look {
   COLORREF fill, edge, text;
@@ -70,35 +59,15 @@ ToolbarButton::~ToolbarButton() {
 bool ToolbarButton::Create(HWND parent, int x, int y, int w, int h, const std::u16string& caption, HFONT font,
                            std::function<void()> onClick) {
   onClick_ = std::move(onClick);
-  CLSID clsid;
-  bool ok = SUCCEEDED(CLSIDFromProgID(L"Corvala.Cmd_", &clsid));
+  RECT rc{x, y, x + w, y + h};
+  bool ok = SUCCEEDED(win::cmd_button::Create(host_, parent, rc, [this] {
+    if (onClick_) onClick_();
+  }));
+  const DISPID ids[3] = {win::cmd_button::kPicture, win::cmd_button::kPicturePoint, win::cmd_button::kPictureDown};
+  for (int i = 0; ok && i < 3; ++i)
+    ok = SUCCEEDED(win::cmd_button::PutPicture(host_, ids[i], DrawPicture(w, h, caption, font, kLooks[i])));
   if (ok) {
-    RECT rc{x, y, x + w, y + h};
-    ok = SUCCEEDED(host_.Create(parent, rc, clsid, kImageButtonEvents, [this](DISPID id, DISPPARAMS*) {
-      if (id == kEventClick && onClick_) onClick_();
-    }));
-  }
-  const DISPID ids[3] = {kDispPicture, kDispPicturePoint, kDispPictureDown};
-  for (int i = 0; ok && i < 3; ++i) {
-    PICTDESC desc{};
-    desc.cbSizeofstruct = sizeof desc;
-    desc.picType = PICTYPE_BITMAP;
-    desc.bmp.hbitmap = DrawPicture(w, h, caption, font, kLooks[i]);
-    win::ComPtr<IPictureDisp> picture;
-    if (!desc.bmp.hbitmap ||
-        FAILED(OleCreatePictureIndirect(&desc, IID_IPictureDisp, TRUE, reinterpret_cast<void**>(&picture)))) {
-      if (desc.bmp.hbitmap) DeleteObject(desc.bmp.hbitmap);
-      ok = false;
-      break;
-    }
-    VARIANT value;
-    VariantInit(&value);
-    V_VT(&value) = VT_DISPATCH;
-    V_DISPATCH(&value) = picture.Get();
-    ok = SUCCEEDED(host_.Invoke(ids[i], DISPATCH_PROPERTYPUTREF, &value, 1, nullptr));
-  }
-  if (ok) {
-    host_.Call(kDispInitCtlSet);
+    host_.Call(win::cmd_button::kInitCtlSet);
     host_.Move(x, y, w, h);
     return true;
   }
