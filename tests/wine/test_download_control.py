@@ -5,7 +5,10 @@ import glob
 import os
 import shutil
 import socket
+import subprocess
 import sys
+import threading
+import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -269,6 +272,31 @@ class DownloadControlTest(unittest.TestCase):
         v = self.get(self.base + "/__slow/big.bin?rate=400000", "big.bin", "red", "noprogress")
         self.assertEqual(v["pixel.inside"], background)
         self.assertEqual((v["pixel.end.left"], v["pixel.end.right"]), (background, background))
+
+    def test_mouse_events_carry_buttons_and_twips(self):
+        p = subprocess.Popen(["wine", self.driver, "mouse", "20"], env=harness.env(), stdout=subprocess.PIPE,
+                             stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+        lines = []
+
+        def read():
+            for raw in p.stdout:
+                lines.append(raw.decode("utf-8", errors="replace").strip())
+
+        threading.Thread(target=read, daemon=True).start()
+        try:
+            harness.wait_until(lambda: "ready=1" in lines, 20, 0.1, "the control")
+            harness.xdotool("mousemove", 150, 10)
+            time.sleep(0.3)
+            harness.xdotool("click", 1)
+            harness.wait_until(lambda: any(l.startswith("event=Click") for l in lines), 10, 0.1, "Click")
+            harness.xdotool("click", "--repeat", 2, "--delay", 80, 1)
+            p.wait(20)
+        finally:
+            harness.stop(p)
+        events = [l[len("event="):] for l in lines if l.startswith("event=")]
+        # Inside the one-pixel border the point is (149, 9): 2235 and 135 twips at 96 dots per inch.
+        self.assertEqual(events[:3], ["MouseDown 1 0 2235 135", "MouseUp 1 0 2235 135", "Click"], events)
+        self.assertIn("Dblclick", events)
 
     def test_interface_defaults_and_rules(self):
         r = harness.run([self.driver, "api"], timeout=60)

@@ -10,6 +10,9 @@
 //       events); `red` sets ForeColor to red; `noprogress` turns ShowProgress off. Ends at DLComplete or
 //       DLCanceled and prints the control's read-only properties and what its window shows: the
 //       colour inside and beyond the bar at the first partial progress, and across it at the end.
+//   twdfiles mouse <seconds>
+//       shows the control at the screen's top-left corner (300 x 20 pixels), prints "ready=1" and
+//       then every mouse event it raises with its arguments, until Dblclick or <seconds> pass.
 //   twdfiles api
 //       dispatch ids by name, property defaults and the RenameOnRedirect read rule, refusals of
 //       BeginDownload without an address or folder, SetFileName joins, property-bag round trip.
@@ -336,6 +339,37 @@ int Get(int argc, wchar_t** argv) {
   return 0;
 }
 
+int Mouse(int seconds) {
+  CLSID clsid{};
+  if (FAILED(CLSIDFromProgID(L"Corvala.DFiles", &clsid))) return 2;
+  HWND frame = MakeFrame();
+  AxHost host;
+  bool done = false;
+  HRESULT hr = host.Create(frame, RECT{0, 0, 300, 20}, clsid, IID_NULL, [&](DISPID id, DISPPARAMS* params) {
+    const char* n = id == DISPID_CLICK ? "Click" : id == DISPID_DBLCLICK ? "Dblclick" : id == DISPID_MOUSEDOWN ? "MouseDown"
+                    : id == DISPID_MOUSEUP ? "MouseUp" : nullptr;
+    if (!n) return;
+    std::string line = std::string("event=") + n;
+    for (UINT i = params->cArgs; i-- > 0;) line += " " + Text(params->rgvarg[i]);
+    Out(line + "\n");
+    if (id == DISPID_DBLCLICK) done = true;
+  });
+  if (FAILED(hr)) return 2;
+  host.Show(true);
+  UpdateWindow(frame);
+  Put("ready", "1");
+  DWORD deadline = GetTickCount() + static_cast<DWORD>(seconds) * 1000;
+  SetTimer(frame, 1, 100, nullptr);
+  MSG msg;
+  while (!done && GetTickCount() < deadline && GetMessageW(&msg, nullptr, 0, 0)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  host.Destroy();
+  DestroyWindow(frame);
+  return 0;
+}
+
 // A property bag in memory that records what was written.
 class MemoryBag final : public IPropertyBag {
  public:
@@ -469,6 +503,7 @@ int wmain(int argc, wchar_t** argv) {
   int rc = 2;
   if (mode == L"get" && argc >= 5) rc = Get(argc - 2, argv + 2);
   else if (mode == L"api") rc = Api();
+  else if (mode == L"mouse" && argc >= 3) rc = Mouse(_wtoi(argv[2]));
   OleUninitialize();
   return rc;
 }
