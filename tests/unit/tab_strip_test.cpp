@@ -69,6 +69,23 @@ TEST(TabBtn, WidthIsCaptionPlus480WhetherOrNotTheCloseButtonShows) {
   }
 }
 
+TEST(TabBtn, TheCloseButtonsOwnWidthCountsInTheTabsWidth) {
+  FixedMeasurer m;
+  // 12 x 11 px at 120 dpi: 144 x 132 twips.
+  TabBtn tab(m, 375, TwipSize{144, 132});
+  tab.SetCaption(Chars(10));
+  EXPECT_EQ(tab.Width(), 100 + 144 + 300);
+  EXPECT_EQ(tab.EndBtnRect().left, tab.Width() - 144 - 120);
+  EXPECT_EQ(tab.EndBtnRect().width, 144);
+  EXPECT_EQ(tab.EndBtnRect().height, 132);
+
+  Recorder events;
+  LintraTab strip(m, events, u"home", TwipSize{144, 132});
+  strip.CreatTab(Chars(10));
+  EXPECT_EQ(strip.Find(1)->btn.Width(), 544);
+  EXPECT_EQ(strip.Find(0)->btn.Width(), 40 + 444);
+}
+
 TEST(TabBtn, CaptionIsCentredVerticallyInTheContainersHeight) {
   FixedMeasurer m;
   TabBtn tab(m, 375);

@@ -35,9 +35,10 @@ std::u16string HomeCaption(std::u16string_view product, std::u16string_view port
   return caption;
 }
 
-LintraTab::LintraTab(const TextMeasurer& measurer, LintraTabEvents& events, std::u16string home_caption)
-    : measurer_(&measurer), events_(&events) {
-  Slot& home = tabs_.emplace(std::int16_t{0}, Slot{TabBtn(measurer, kHeight), 0, true}).first->second;
+LintraTab::LintraTab(const TextMeasurer& measurer, LintraTabEvents& events, std::u16string home_caption,
+                     TwipSize end_btn)
+    : measurer_(&measurer), events_(&events), end_btn_(end_btn) {
+  Slot& home = tabs_.emplace(std::int16_t{0}, Slot{TabBtn(measurer, kHeight, end_btn_), 0, true}).first->second;
   home.btn.SetCaption(std::move(home_caption));
   home.btn.SetEndVIS(false);
   home.btn.TabVis(kVbFalse);
@@ -101,7 +102,7 @@ std::int32_t LintraTab::ToCreatTab(std::u16string caption) {
     return n;
   }
   // The new tab takes element 0's design settings (top 0, height 375) and starts hidden.
-  Slot& slot = tabs_.insert_or_assign(*key, Slot{TabBtn(*measurer_, kHeight), 0, false}).first->second;
+  Slot& slot = tabs_.insert_or_assign(*key, Slot{TabBtn(*measurer_, kHeight, end_btn_), 0, false}).first->second;
   current_ = n;
   std::int64_t left = 0;
   for (const auto& [index, other] : tabs_) {

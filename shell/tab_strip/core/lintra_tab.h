@@ -50,7 +50,9 @@ class LintraTab {
   static constexpr std::int64_t kStripWidth = 1000000;
   static constexpr std::int32_t kHeight = 375;
 
-  LintraTab(const TextMeasurer& measurer, LintraTabEvents& events, std::u16string home_caption);
+  // `end_btn` is the size of each tab's close button (its picture's size at the display's resolution).
+  LintraTab(const TextMeasurer& measurer, LintraTabEvents& events, std::u16string home_caption,
+            TwipSize end_btn = TabBtn::kEndBtnSize);
   LintraTab(const LintraTab&) = delete;
   LintraTab& operator=(const LintraTab&) = delete;
 
@@ -94,6 +96,7 @@ class LintraTab {
 
   const TextMeasurer* measurer_;
   LintraTabEvents* events_;
+  TwipSize end_btn_;
   std::map<std::int16_t, Slot> tabs_;
   std::int32_t counter_ = 0;
   std::int32_t current_ = 0;

@@ -5,7 +5,8 @@
 
 namespace tw::tabs {
 
-TabBtn::TabBtn(const TextMeasurer& measurer, std::int32_t height) : measurer_(&measurer), height_(height) {
+TabBtn::TabBtn(const TextMeasurer& measurer, std::int32_t height, TwipSize end_btn)
+    : measurer_(&measurer), end_btn_(end_btn), height_(height) {
   MeasureLabel();
   Resize();
 }
@@ -46,8 +47,8 @@ void TabBtn::ContainerResize(std::int32_t height) {
 // Setting the width makes the container resize the control, which runs this once more; the
 // second pass computes the same values, so one pass is all it takes.
 void TabBtn::Resize() {
-  width_ = kEndBtnWidth + label_.width + 300;
-  end_left_ = width_ - kEndBtnWidth - 120;
+  width_ = end_btn_.width + label_.width + 300;
+  end_left_ = width_ - end_btn_.width - 120;
   middle_width_ = width_ - 20;
   middle_left_ = 10;
   right_left_ = width_ - 10;

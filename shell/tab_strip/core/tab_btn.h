@@ -48,16 +48,16 @@ enum class TabHit { kNone, kBody, kClose };
 
 class TabBtn {
  public:
-  // The close button's picture is 12 x 11 px, 180 x 165 twips.
-  static constexpr std::int32_t kEndBtnWidth = 180;
-  static constexpr std::int32_t kEndBtnHeight = 165;
+  // The close button takes the size of its 12 x 11 px picture: 180 x 165 twips at 96 dpi.
+  static constexpr TwipSize kEndBtnSize{180, 165};
   static constexpr std::int32_t kEndBtnTop = 120;
   static constexpr std::int32_t kCaptionMargin = 120;
   static constexpr std::int32_t kDefaultHeight = 375;
   static constexpr std::int32_t kMaxLabelWidth = 1000000;
 
-  // Runs the resize procedure once, as the control's initialisation does.
-  explicit TabBtn(const TextMeasurer& measurer, std::int32_t height = kDefaultHeight);
+  // Runs the resize procedure once, as the control's initialisation does. `end_btn` is the close
+  // button's size, which counts in the tab's width whether or not the button is shown.
+  explicit TabBtn(const TextMeasurer& measurer, std::int32_t height = kDefaultHeight, TwipSize end_btn = kEndBtnSize);
 
   // The control's methods.
   void SaveData(std::u16string data) { data_ = std::move(data); }
@@ -80,7 +80,7 @@ class TabBtn {
   TwipRect PieceRect(Piece piece) const;
   bool PieceVisible(Piece piece) const;
   TwipRect LabelRect() const { return label_; }
-  TwipRect EndBtnRect() const { return {end_left_, kEndBtnTop, kEndBtnWidth, kEndBtnHeight}; }
+  TwipRect EndBtnRect() const { return {end_left_, kEndBtnTop, end_btn_.width, end_btn_.height}; }
 
   // Topmost visible element at (x, y): the close button, else any piece or the label.
   TabHit HitTest(std::int32_t x, std::int32_t y) const;
@@ -90,6 +90,7 @@ class TabBtn {
   void Resize();
 
   const TextMeasurer* measurer_;
+  TwipSize end_btn_;
   std::u16string data_;
   std::u16string caption_;
   bool normal_look_ = true;

@@ -81,12 +81,10 @@ class CmdButton final : public StripButton {
 
 }  // namespace
 
-std::unique_ptr<StripButton> CreateCmdButton(HWND parent, ButtonArt art, int dpi, std::function<void()> on_click) {
+std::unique_ptr<StripButton> CreateCmdButton(HWND parent, ButtonArt art, std::function<void()> on_click) {
+  // The control snaps to its picture, which shows at its own pixel size.
   const PixelImage picture = ArtImage(art, ButtonLook::kNormal);
-  // The picture's size in twips at the standard resolution, shown at the display's.
-  const int width = TwipsToPixels(PixelsToTwips(picture.width, 96), dpi);
-  const int height = TwipsToPixels(PixelsToTwips(picture.height, 96), dpi);
-  auto button = std::make_unique<CmdButton>(width, height, std::move(on_click));
+  auto button = std::make_unique<CmdButton>(picture.width, picture.height, std::move(on_click));
   if (FAILED(button->Create(parent, art))) return nullptr;
   return button;
 }

@@ -152,7 +152,12 @@ bool LintraTabControl::Create(HWND parent, std::int32_t left, std::int32_t top, 
     cmd2_->MoveTo(TwipsToPixels(kArrowWidth, dpi_), 0);
     cmd2_->Show(true);
   }
-  model_ = std::make_unique<LintraTab>(*measurer_, static_cast<LintraTabEvents&>(*this), std::move(home_caption));
+  // Each close button measures its picture at this display's resolution.
+  const PixelImage close = ArtImage(ButtonArt::kClose, ButtonLook::kNormal);
+  const TwipSize end_btn{static_cast<std::int32_t>(PixelsToTwips(close.width, dpi_)),
+                         static_cast<std::int32_t>(PixelsToTwips(close.height, dpi_))};
+  model_ = std::make_unique<LintraTab>(*measurer_, static_cast<LintraTabEvents&>(*this), std::move(home_caption),
+                                       end_btn);
   Sync();
   SetTimer(hwnd_, kStartTimer, kStartTimerMs, nullptr);
   return true;

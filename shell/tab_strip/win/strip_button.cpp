@@ -64,7 +64,7 @@ class DrawnButton final : public tw::win::Window<DrawnButton>,
     // All three pictures are saved with the button.
     const ib::Slot slots[] = {ib::Slot::Normal, ib::Slot::Hover, ib::Slot::Down};
     for (int i = 0; i < 3; ++i) {
-      core_.SetPicture(slots[i], ib::TwipSize{PixelsToTwips(images_[i].width, 96), PixelsToTwips(images_[i].height, 96)});
+      core_.SetPicture(slots[i], ib::TwipSize{PixelsToTwips(images_[i].width, dpi_), PixelsToTwips(images_[i].height, dpi_)});
     }
     core_.InitCtlSet();
     return true;
@@ -83,8 +83,9 @@ class DrawnButton final : public tw::win::Window<DrawnButton>,
       case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(hwnd_, &ps);
+        // A picture shows at its own pixel size, as the library's button shows it.
         const PixelImage& image = images_[static_cast<int>(core_.Shown())];
-        RECT rc = TwipsToPixelRect(0, 0, PixelsToTwips(image.width, 96), PixelsToTwips(image.height, 96), dpi_);
+        RECT rc{0, 0, image.width, image.height};
         DrawStretched(dc, bitmaps_[static_cast<int>(core_.Shown())], image.width, image.height, rc);
         EndPaint(hwnd_, &ps);
         return 0;
@@ -191,7 +192,7 @@ std::unique_ptr<StripButton> CreateDrawnButton(HWND parent, ButtonArt art, int d
 
 std::unique_ptr<StripButton> CreateStripButton(HWND parent, ButtonArt art, int dpi, std::function<void()> on_click) {
   if (!g_drawn_only) {
-    if (auto button = CreateCmdButton(parent, art, dpi, on_click)) {
+    if (auto button = CreateCmdButton(parent, art, on_click)) {
       g_last_was_cmd = true;
       return button;
     }

@@ -34,7 +34,7 @@ class StripButton {
 std::unique_ptr<StripButton> CreateStripButton(HWND parent, ButtonArt art, int dpi, std::function<void()> on_click);
 
 // The two kinds on their own (the Wine tests check both).
-std::unique_ptr<StripButton> CreateCmdButton(HWND parent, ButtonArt art, int dpi, std::function<void()> on_click);
+std::unique_ptr<StripButton> CreateCmdButton(HWND parent, ButtonArt art, std::function<void()> on_click);
 std::unique_ptr<StripButton> CreateDrawnButton(HWND parent, ButtonArt art, int dpi, std::function<void()> on_click);
 
 // Which kind CreateStripButton made last, and a switch that makes it skip the library (both for
