@@ -1,0 +1,143 @@
+"""The shell under Wine: time from process start to visible main window, and idle CPU once it runs.
+
+Start-up: twwindowtime.exe starts a program from inside Wine (CreateProcess, so Wine's own loader
+start-up on the Linux side is left out) and polls for the first visible top-level window of the new
+process, then closes it. Tarnwick.exe is compared with the least window program (twwindowtime.exe
+--window: one class, one window, shown at once), runs interleaved so that a busy machine weighs on
+both alike. Target: median ratio <= 1.5.
+
+Idle CPU: Tarnwick.exe started and left alone (pointer away from it) for a settling time, then the
+user and system time of its process (/proc/<pid>/stat) over 30 s. Target: <= 1 % of one core. The
+wineserver's time over the same span is shown too: the shell's timers and messages pass through it.
+
+The toolbar and tab strip use the real image buttons (Corvala.dll registered from the installation
+folder for the run); the browser panes are whatever the prefix provides for the WebBrowser class.
+
+    TW_WIN_BUILD=build/win python3 bench/shell_bench.py [runs] [idle-seconds]
+"""
+import os
+import re
+import statistics
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(os.path.dirname(HERE), "tests", "wine"))
+import harness as h  # noqa: E402
+
+CAPTION = "欢迎使用Tarnwick - 让您轻松享受丰富多彩的游戏世界"
+
+
+def window_time(inst, program, argument=None):
+    args = [os.path.join(inst, "twwindowtime.exe"), h.winpath(os.path.join(inst, program)), "1", "30000"]
+    if argument:
+        args.append(argument)
+    r = h.run(args, timeout=90)
+    out = r.stdout.decode("utf-8", errors="replace")
+    m = re.search(r"ms=([\d.]+)\s+visible=(\d)\s+closed=(\d)", out)
+    if not m or m.group(2) != "1":
+        raise SystemExit("%s showed no window: %r" % (program, out))
+    if m.group(3) != "1":
+        print("note: %s did not end on WM_CLOSE and was terminated" % program)
+    return float(m.group(1))
+
+
+def cpu_ticks(pid):
+    """User + system time of a process in clock ticks (fields 14 and 15 of /proc/<pid>/stat)."""
+    with open("/proc/%d/stat" % pid) as f:
+        data = f.read()
+    fields = data[data.rindex(")") + 2:].split()
+    return int(fields[11]) + int(fields[12])
+
+
+def pids_of(name):
+    """Linux processes whose command line names `name` (a Windows program under Wine)."""
+    out = []
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open("/proc/%s/cmdline" % entry, "rb") as f:
+                cmd = f.read().replace(b"\0", b" ").decode("utf-8", errors="replace")
+        except OSError:
+            continue
+        if name.lower() in cmd.lower():
+            out.append(int(entry))
+    return out
+
+
+def wineserver_pid():
+    for pid in sorted(pids_of("wineserver"), reverse=True):
+        try:
+            with open("/proc/%d/environ" % pid, "rb") as f:
+                env = f.read()
+        except OSError:
+            continue
+        if ("WINEPREFIX=" + h.PREFIX).encode() in env:
+            return pid
+    return None
+
+
+def idle_cpu(inst, seconds):
+    p = h.start([os.path.join(inst, "Tarnwick.exe")])
+    try:
+        h.wait_until(lambda: [r for r in h.probe("find", CAPTION, "TarnwickMain") if r["visible"] == "1"], 60,
+                     interval=0.5, what="the main window")
+        h.xdotool("mousemove", "--sync", 1, 1)
+        time.sleep(5.0)  # start-up work (update check, first timers) is over
+        # This run's shell only: other sessions on the machine may run their own.
+        shell = pids_of(os.path.join(inst, "Tarnwick.exe"))
+        if not shell:
+            raise SystemExit("no Tarnwick.exe process found")
+        hz = os.sysconf("SC_CLK_TCK")
+        server = wineserver_pid()
+        t0 = time.time()
+        start = {pid: cpu_ticks(pid) for pid in shell}
+        server0 = cpu_ticks(server) if server else None
+        time.sleep(seconds)
+        elapsed = time.time() - t0
+        used = sum(cpu_ticks(pid) - start[pid] for pid in shell) / hz
+        server_used = (cpu_ticks(server) - server0) / hz if server else None
+        alive = p.poll() is None
+    finally:
+        h.stop(p)
+        h.kill_wine_programs()
+    if not alive:
+        raise SystemExit("the shell ended during the idle measurement")
+    return used, server_used, elapsed, shell
+
+
+def main():
+    runs = int(sys.argv[1]) if len(sys.argv) > 1 else 15
+    idle_seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 30.0
+    h.ensure()
+    h.kill_wine_programs()
+    inst = h.install_copy("shell_bench")
+    corvala = os.path.join(inst, "Corvala.dll")
+    h.run(["regsvr32", "/s", h.winpath(corvala)], timeout=60, check=True)
+    try:
+        # Warm the files and the prefix once each.
+        window_time(inst, "twwindowtime.exe", "--window")
+        window_time(inst, "Tarnwick.exe")
+        least, shell = [], []
+        for _ in range(runs):
+            least.append(window_time(inst, "twwindowtime.exe", "--window"))
+            shell.append(window_time(inst, "Tarnwick.exe"))
+        h.kill_wine_programs()
+        used, server_used, elapsed, pids = idle_cpu(inst, idle_seconds)
+    finally:
+        h.kill_wine_programs()
+        h.run(["regsvr32", "/u", "/s", h.winpath(corvala)], timeout=60)
+    lm, sm = statistics.median(least), statistics.median(shell)
+    print("start to visible window, %d runs each, started from inside Wine" % runs)
+    print("least window program   median %8.1f ms  (min %.1f, max %.1f)" % (lm, min(least), max(least)))
+    print("Tarnwick.exe           median %8.1f ms  (min %.1f, max %.1f)  ratio %.2f (target <= 1.5)"
+          % (sm, min(shell), max(shell), sm / lm))
+    print("idle CPU of Tarnwick.exe (pid %s) over %.1f s: %.3f s = %.2f %% of one core (target <= 1 %%)"
+          % (",".join(map(str, pids)), elapsed, used, 100.0 * used / elapsed))
+    if server_used is not None:
+        print("wineserver over the same span: %.3f s = %.2f %% of one core" % (server_used, 100.0 * server_used / elapsed))
+
+
+if __name__ == "__main__":
+    main()
