@@ -303,6 +303,27 @@ TEST_F(DFilesTest, ContentTextIsDecodedFromTheAnsiCodePage) {
   EXPECT_EQ(events.html, u"\u4F60\u597D 106\r\n");
 }
 
+TEST_F(DFilesTest, ContentBeyondTheTextLimitIsSavedWholeWithAnEmptyText) {
+  dl.SetTextLimit(8);
+  Configure();
+  ASSERT_TRUE(dl.BeginDownload(false));
+  dl.OnProgress(kStatusBeginDownloadData, u"", 0, 12, 0);
+  dl.OnData("hello ");
+  dl.OnData("world!");
+  dl.OnFinished();
+  EXPECT_EQ(events.log, (Log{"DLFileSize 12", "DLBeginDownload", "DLComplete 12", "GetHtml"}));
+  EXPECT_EQ(events.html, u"");
+  EXPECT_EQ(files.files[u"C:\\d\\a.bin"], "hello world!");
+  EXPECT_EQ(dl.BytesRead(), 12);
+
+  // The limit counts per transfer: a small one afterwards has its text again.
+  events.log.clear();
+  ASSERT_TRUE(dl.BeginDownload(false));
+  dl.OnData("tiny");
+  dl.OnFinished();
+  EXPECT_EQ(events.html, u"tiny");
+}
+
 TEST_F(DFilesTest, CompletionEventsComeWhileStillDownloading) {
   Configure();
   std::vector<bool> downloadingSeen, restartResults;

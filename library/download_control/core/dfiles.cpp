@@ -1,6 +1,8 @@
 #include "library/download_control/core/dfiles.h"
 
+#include <algorithm>
 #include <limits>
+#include <new>
 
 namespace tw::download {
 namespace {
@@ -15,9 +17,6 @@ std::int32_t Clamp32(std::int64_t value) {
   if (value < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
   return static_cast<std::int32_t>(value);
 }
-
-// Content up to this size is reserved in one piece when the server announces it.
-constexpr std::int64_t kMaxReserve = 512ll * 1024 * 1024;
 
 }  // namespace
 
@@ -67,6 +66,8 @@ bool DFiles::BeginDownload(bool wait) {
   mimeType_.clear();
   succeeded_ = false;
   content_.clear();
+  contentDropped_ = false;
+  receivedBytes_ = 0;
   tempOpen_ = false;
   expectedBytes_ = 0;
 
@@ -185,15 +186,30 @@ void DFiles::OnData(std::string_view bytes) {
       return;
     }
     tempOpen_ = true;
-    if (expectedBytes_ > 0 && expectedBytes_ <= kMaxReserve)
-      content_.reserve(static_cast<std::size_t>(expectedBytes_));
   }
   FileResult written = files_.AppendTemp(bytes);
   if (!written.ok) {
     SaveFailed(written.description);
     return;
   }
-  content_.append(bytes);
+  receivedBytes_ += static_cast<std::int64_t>(bytes.size());
+  KeepContent(bytes);
+}
+
+void DFiles::KeepContent(std::string_view bytes) {
+  if (contentDropped_) return;
+  if (bytes.size() > textLimit_ - std::min(textLimit_, content_.size())) {
+    contentDropped_ = true;
+  } else {
+    try {
+      if (content_.empty() && expectedBytes_ > 0 && static_cast<std::uint64_t>(expectedBytes_) <= textLimit_)
+        content_.reserve(static_cast<std::size_t>(expectedBytes_));
+      content_.append(bytes);
+    } catch (const std::bad_alloc&) {
+      contentDropped_ = true;
+    }
+  }
+  if (contentDropped_) std::string().swap(content_);
 }
 
 void DFiles::OnFailed(std::int32_t errorValue) {
@@ -204,7 +220,7 @@ void DFiles::OnFailed(std::int32_t errorValue) {
 void DFiles::OnFinished() {
   if (!downloading_) return;
   const std::uint64_t generation = generation_;
-  const auto received = static_cast<std::int64_t>(content_.size());
+  const std::int64_t received = receivedBytes_;
   if (received == 0) {
     Fail(DLErrorKind::ZeroLength, u"Zero bytes retrieved");
     return;
@@ -227,7 +243,7 @@ void DFiles::OnFinished() {
 
   events_.DLComplete(Clamp32(received));
   if (!Current(generation)) return;
-  events_.GetHtml(ContentText{content_, &codec_});
+  events_.GetHtml(ContentText{contentDropped_ ? std::string_view() : std::string_view(content_), &codec_});
   if (!Current(generation)) return;
   std::string().swap(content_);
 

@@ -157,6 +157,11 @@ class DFiles {
   // The control is going away: stop the transfer quietly.
   void Teardown();
 
+  // Content up to this size is kept for GetHtml; beyond it (or when memory runs out) the file is
+  // still saved whole, and GetHtml carries an empty text.
+  static constexpr std::size_t kDefaultTextLimit = 128u * 1024u * 1024u;
+  void SetTextLimit(std::size_t bytes) { textLimit_ = bytes; }
+
   // The progress rectangle for a control of the given size, if one is to be drawn.
   std::optional<BarRect> ProgressBar(std::int32_t width, std::int32_t height) const;
 
@@ -176,6 +181,7 @@ class DFiles {
   void SaveFailed(const std::u16string& description);
   // Ends the transfer's bookkeeping: no more notifications are acted on.
   void Stop();
+  void KeepContent(std::string_view bytes);
   bool Current(std::uint64_t generation) const { return downloading_ && generation_ == generation; }
 
   Transfer& transfer_;
@@ -194,6 +200,9 @@ class DFiles {
 
   // Per transfer: received content (kept once, for GetHtml) and whether the temporary file exists.
   std::string content_;
+  bool contentDropped_ = false;
+  std::int64_t receivedBytes_ = 0;
+  std::size_t textLimit_ = kDefaultTextLimit;
   bool tempOpen_ = false;
   std::int64_t expectedBytes_ = 0;
   std::uint64_t generation_ = 0;

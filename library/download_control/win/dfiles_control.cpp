@@ -439,8 +439,7 @@ void DFilesControl::GetHtml(const download::ContentText& content) {
   const int size = static_cast<int>(bytes.size());
   int n = size ? MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0) : 0;
   BSTR b = SysAllocStringLen(nullptr, static_cast<UINT>(n));
-  if (!b) return;
-  if (n) MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, b, n);
+  if (b && n) MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, b, n);  // no memory: an empty text
   VARIANT arg;
   VariantInit(&arg);
   V_VT(&arg) = VT_BSTR | VT_BYREF;
