@@ -137,10 +137,12 @@ bool LintraTabControl::Create(HWND parent, std::int32_t left, std::int32_t top, 
   ctl_panel_ = std::make_unique<Panel>([](HDC dc, const RECT& client) { FillSolid(dc, client, kStripColour); });
   if (!tab_panel_->Create(hwnd_) || !ctl_panel_->Create(hwnd_)) return false;
   cmd1_ = CreateStripButton(ctl_panel_->hwnd(), ButtonArt::kLeftArrow, dpi_, [this] {
+    if (!model_) return;
     model_->LeftArrowClick();
     Sync();
   });
   cmd2_ = CreateStripButton(ctl_panel_->hwnd(), ButtonArt::kRightArrow, dpi_, [this] {
+    if (!model_) return;
     model_->RightArrowClick();
     Sync();
   });
@@ -255,6 +257,7 @@ void LintraTabControl::UnloadClick(std::int32_t index) {
 }
 
 void LintraTabControl::TabClick(std::int32_t index) {
+  if (!model_) return;
   model_->TabClicked(index);
   Sync();
 }
