@@ -68,19 +68,26 @@ class Shell:
         self.write_list("gamelocal.xml", list_file(local))
         self.standin = os.path.join(h.BIN, "twstandin.dll")
         self.corvala = os.path.join(self.folder, "Corvala.dll")
-        register(self.standin)
-        register(self.corvala)
         self.log_path = os.path.join(h.BUILD, "standin-%s.log" % name)
         if os.path.exists(self.log_path):
             os.remove(self.log_path)
-        self.proc = h.start([os.path.join(self.folder, "Tarnwick.exe")],
-                            extra_env={"TW_STANDIN_LOG": h.winpath(self.log_path)})
-        self.main = h.wait_until(self._find_main, 30, what="the main window")
-        # The left pane and pane 0 are navigated at start-up; that names their stand-ins.
-        self.left = h.wait_until(lambda: self.instance_navigated_to(
-            h.winpath(os.path.join(self.folder, "data", "leftview", "leftbak.html"))), 15, what="the left pane")
-        self.pane0 = h.wait_until(lambda: self.instance_navigated_to(h.PORTAL + "/list.htm"), 15,
-                                  what="pane 0")
+        self.proc = None
+        self.main = None
+        try:
+            register(self.standin)
+            register(self.corvala)
+            self.proc = h.start([os.path.join(self.folder, "Tarnwick.exe")],
+                                extra_env={"TW_STANDIN_LOG": h.winpath(self.log_path)})
+            self.main = h.wait_until(self._find_main, 30, what="the main window")
+            # The left pane and pane 0 are navigated at start-up; that names their stand-ins.
+            self.left = h.wait_until(lambda: self.instance_navigated_to(
+                h.winpath(os.path.join(self.folder, "data", "leftview", "leftbak.html"))), 15, what="the left pane")
+            self.pane0 = h.wait_until(lambda: self.instance_navigated_to(h.PORTAL + "/list.htm"), 15,
+                                      what="pane 0")
+        except BaseException:
+            # The prefix gets its own browser back whatever happened.
+            self.close()
+            raise
 
     def _find_main(self):
         recs = [r for r in h.probe("find", CAPTION, "TarnwickMain") if r["visible"] == "1"]
@@ -88,7 +95,7 @@ class Shell:
 
     def close(self):
         try:
-            if self.proc.poll() is None:
+            if self.proc and self.main and self.proc.poll() is None:
                 self.dismiss_message_boxes()
                 h.probe("post", self.main["hwnd"], 0x0010, 0, 0)  # WM_CLOSE
                 try:
