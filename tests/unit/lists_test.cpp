@@ -299,28 +299,45 @@ bool ReferenceRemove(std::u16string_view text, std::int32_t index, std::u16strin
 
 TEST(LineBuffer, InsertAndRemoveFollowTheLineRulesOnRandomTexts) {
   // Texts made of pieces that matter to the rules: both terminators, lone LF, tags split across
-  // lines, repeated closing tags and records.
+  // lines, repeated closing tags and records, and double-byte characters whose bytes contain the
+  // title's bytes ("丄" is 0x81 0x41: its second byte is "A").
   const std::u16string pieces[] = {u"\r\n", u"\r", u"\n", u"<item>", u"</root>", u"<root>", u"</ro", u"ot>",
-                                   u"<it", u"em>", u"Abc", u"A", u"连连看", u" ", u"x"};
-  const std::u16string titles[] = {u"", u"Abc", u"A", u"连连看", u"root", u"zzz", u"A\rb"};
+                                   u"<it", u"em>", u"Abc", u"A", u"连连看", u" ", u"x", u"丄", u"丄bc"};
+  const std::u16string titles[] = {u"", u"Abc", u"A", u"连连看", u"root", u"zzz", u"A\rb", u"丄"};
+  test::IconvCodec gbk;
+  ASSERT_EQ(gbk.Encode(u"丄"), "\x81\x41");
+  const std::string record = gbk.Encode(u"<item>R</item>");
   std::mt19937 rng(7);
   auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); };
   for (int run = 0; run < 20000; ++run) {
     std::u16string text;
     for (std::size_t k = pick(16); k > 0; --k) text += pieces[pick(std::size(pieces))];
+    const std::string bytes = gbk.Encode(text);
     const std::u16string& title = titles[pick(std::size(titles))];
-    std::u16string got, want;
-    WriteResult r = InsertRecord(text, title, u"<item>R</item>", got);
+    std::string got;
+    std::u16string want;
+    WriteResult r = InsertRecord(bytes, gbk, title, record, got);
     ASSERT_EQ(r, ReferenceInsert(text, title, u"<item>R</item>", want)) << ToUtf8(text) << " / " << ToUtf8(title);
     if (r == WriteResult::Written) {
-      ASSERT_EQ(got, want) << ToUtf8(text);
+      ASSERT_EQ(got, gbk.Encode(want)) << ToUtf8(text);
     }
 
     const std::int32_t index = static_cast<std::int32_t>(pick(6)) - 1;
-    RemoveResult removed = RemoveRecord(text, index, got);
+    RemoveResult removed = RemoveRecord(bytes, index, got);
     ASSERT_EQ(removed == RemoveResult::Removed, ReferenceRemove(text, index, want)) << ToUtf8(text) << " " << index;
-    ASSERT_EQ(got, want) << ToUtf8(text) << " " << index;
+    ASSERT_EQ(got, gbk.Encode(want)) << ToUtf8(text) << " " << index;
   }
+}
+
+TEST_F(ListsTest, LinesTheCodePageCannotReadAreKeptByteForByte) {
+  // A stray byte that is no GBK character, and a lone lead byte before the line end.
+  const std::string odd = "<!-- \x80\xFF odd \x81 -->\r\n";
+  fs.files[kFav] = kHeader + odd + "</root>\r\n";
+  ASSERT_EQ(Write(u"Abc", u"http://a/"), WriteResult::Written);
+  EXPECT_EQ(fs.files[kFav], kHeader + odd + Record("Abc", "http://a/") + "\r\n</root>\r\n");
+  fs.files[kFav] = kHeader + odd + Record("Abc", "http://a/") + "\r\n</root>\r\n";
+  EXPECT_EQ(DelXMLnode(fs, gbk, kFolder, kFavoritesFile, 1), DeleteResult::Deleted);
+  EXPECT_EQ(fs.files[kFav], kHeader + odd + "</root>\r\n");
 }
 
 TEST_F(ListsTest, AddToListGivesTheScriptAndTheMessagesOfEachButton) {

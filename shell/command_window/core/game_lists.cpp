@@ -1,6 +1,9 @@
 #include "shell/command_window/core/game_lists.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "common/core/line_file.h"
@@ -10,46 +13,103 @@ namespace {
 
 bool IsControl(char16_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
 
-// One line of a text: [begin, end), its terminator not included.
+// One line of the file: bytes [begin, end), its terminator not included.
 struct Span {
   std::size_t begin, end;
 };
 
-// Line boundaries by the same rules as SplitLines, without copying the lines.
-std::vector<Span> LineSpans(std::u16string_view text) {
+// Line boundaries by the same rules as SplitLines, on the bytes.
+std::vector<Span> LineSpans(std::string_view bytes) {
   std::vector<Span> spans;
   std::size_t start = 0;
   for (;;) {
-    std::size_t cr = text.find(u'\r', start);
-    if (cr == std::u16string_view::npos) break;
-    spans.push_back({start, cr});
-    start = cr + 1;
-    if (start < text.size() && text[start] == u'\n') ++start;
+    const void* cr = start < bytes.size() ? std::memchr(bytes.data() + start, '\r', bytes.size() - start) : nullptr;
+    if (!cr) break;
+    const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(cr) - bytes.data());
+    spans.push_back({start, at});
+    start = at + 1;
+    if (start < bytes.size() && bytes[start] == '\n') ++start;
   }
-  if (start < text.size()) spans.push_back({start, text.size()});
+  if (start < bytes.size()) spans.push_back({start, bytes.size()});
   return spans;
 }
 
-// Marks, in order, every line that holds `needle` (which holds no CR, so each hit lies inside one
-// line), and stops once `stopAt` lines are marked. Returns how many were marked; `last` is the
-// index of the last one.
-std::size_t MarkLinesHolding(std::u16string_view text, const std::vector<Span>& spans, std::u16string_view needle,
-                             std::vector<char>& marked, std::size_t stopAt = SIZE_MAX, std::size_t* last = nullptr) {
-  std::size_t count = 0, line = 0;
-  for (std::size_t hit = text.find(needle); hit != std::u16string_view::npos; hit = text.find(needle, hit + 1)) {
-    while (line < spans.size() && spans[line].end < hit + needle.size()) ++line;
-    if (line == spans.size()) break;
-    if (marked[line]) continue;
-    marked[line] = 1;
-    if (last) *last = line;
-    if (++count == stopAt) break;
+std::string_view LineOf(std::string_view bytes, const Span& l) { return bytes.substr(l.begin, l.end - l.begin); }
+
+// Substring search over bytes that runs from one occurrence of the needle's rarest byte to the
+// next (judged on the start of the text), so that on list text, full of '<' and '/', it does not
+// stop at every tag.
+class ByteFinder {
+ public:
+  ByteFinder(std::string_view needle, std::string_view text) : needle_(needle) {
+    std::array<std::size_t, 256> seen{};
+    for (unsigned char c : text.substr(0, 8192)) ++seen[c];
+    for (std::size_t i = 1; i < needle.size(); ++i)
+      if (seen[static_cast<unsigned char>(needle[i])] < seen[static_cast<unsigned char>(needle[anchor_])]) anchor_ = i;
   }
-  return count;
+
+  std::size_t Find(std::string_view hay, std::size_t from) const {
+    const std::size_t n = needle_.size();
+    if (n == 0) return from <= hay.size() ? from : std::string_view::npos;
+    for (std::size_t at = from + anchor_; at < hay.size();) {
+      const void* hit = std::memchr(hay.data() + at, needle_[anchor_], hay.size() - at);
+      if (!hit) break;
+      const std::size_t pos = static_cast<std::size_t>(static_cast<const char*>(hit) - hay.data());
+      const std::size_t start = pos - anchor_;
+      if (start + n <= hay.size() && std::memcmp(hay.data() + start, needle_.data(), n) == 0) return start;
+      at = pos + 1;
+    }
+    return std::string_view::npos;
+  }
+
+ private:
+  std::string_view needle_;
+  std::size_t anchor_ = 0;
+};
+
+// Calls onLine(line index) for every line that holds `needle` (which holds no CR, so each hit lies
+// inside one line), in order and once per line, until onLine returns false.
+template <class F>
+void ForLinesHolding(std::string_view bytes, const std::vector<Span>& spans, std::string_view needle, F&& onLine) {
+  const ByteFinder finder(needle, bytes);
+  std::size_t line = 0, from = 0;
+  for (;;) {
+    const std::size_t at = finder.Find(bytes, from);
+    if (at == std::string_view::npos) return;
+    while (line < spans.size() && spans[line].end < at + needle.size()) ++line;
+    if (line == spans.size()) return;
+    if (spans[line].begin > at) {  // across a line end: not inside any line
+      from = at + 1;
+      continue;
+    }
+    if (!onLine(line)) return;
+    from = spans[line].end;  // the rest of the line is done
+  }
 }
 
-void AppendLine(std::u16string& out, std::u16string_view line) {
+void AppendLine(std::string& out, std::string_view line) {
   out.append(line);
-  out.append(u"\r\n");
+  out.append("\r\n");
+}
+
+// Appends lines [first, last) each followed by CR LF. Runs of lines that already end in CR LF are
+// one stretch of the original bytes and are copied at once.
+void AppendLines(std::string& out, std::string_view bytes, const std::vector<Span>& spans, std::size_t first,
+                 std::size_t last) {
+  auto endsInCrLf = [&](const Span& l) {
+    return l.end + 2 <= bytes.size() && bytes[l.end] == '\r' && bytes[l.end + 1] == '\n';
+  };
+  for (std::size_t i = first; i < last;) {
+    std::size_t j = i;
+    while (j < last && endsInCrLf(spans[j])) ++j;
+    if (j > i) {
+      out.append(bytes.substr(spans[i].begin, spans[j - 1].end + 2 - spans[i].begin));
+      i = j;
+    } else {
+      AppendLine(out, LineOf(bytes, spans[i]));
+      ++i;
+    }
+  }
 }
 
 template <class Result>
@@ -114,48 +174,67 @@ std::u16string RecordLine(std::u16string_view storedTitle, std::u16string_view s
   return line;
 }
 
-WriteResult InsertRecord(std::u16string_view text, std::u16string_view storedTitle, std::u16string_view record,
-                         std::u16string& out) {
-  const std::vector<Span> spans = LineSpans(text);
+WriteResult InsertRecord(std::string_view bytes, const AnsiCodec& codec, std::u16string_view storedTitle,
+                         std::string_view record, std::string& out) {
+  const std::vector<Span> spans = LineSpans(bytes);
   if (spans.size() > kMaxListLines) return WriteResult::TooLarge;
 
+  bool duplicate = false;
   if (storedTitle.empty()) {
-    for (const Span& l : spans)
-      if (l.end > l.begin) return WriteResult::Duplicate;
-  } else if (storedTitle.find(u'\r') == std::u16string_view::npos &&
-             text.find(storedTitle) != std::u16string_view::npos) {
-    // Without a CR in it, a hit anywhere in the text lies inside one line (and a title with a CR
-    // fits in no line).
-    return WriteResult::Duplicate;
+    duplicate = std::any_of(spans.begin(), spans.end(), [](const Span& l) { return l.end > l.begin; });
+  } else if (storedTitle.find(u'\r') == std::u16string_view::npos) {
+    // A title with a CR fits in no line. Otherwise its bytes are looked for, and a line that holds
+    // them is decoded to see whether they are the title or the halves of other characters.
+    const std::string titleBytes = codec.Encode(storedTitle);
+    ForLinesHolding(bytes, spans, titleBytes, [&](std::size_t line) {
+      duplicate = codec.Decode(LineOf(bytes, spans[line])).find(storedTitle) != std::u16string::npos;
+      return !duplicate;
+    });
   }
+  if (duplicate) return WriteResult::Duplicate;
 
-  std::vector<char> closing(spans.size(), 0);
-  const std::size_t closings = MarkLinesHolding(text, spans, kRootClose, closing);
-  if (closings == 0) return WriteResult::NoRootLine;
-  if (spans.size() + closings > kMaxListLines) return WriteResult::TooLarge;
+  std::vector<std::size_t> closing;
+  ForLinesHolding(bytes, spans, kRootClose, [&](std::size_t line) {
+    closing.push_back(line);
+    return true;
+  });
+  if (closing.empty()) return WriteResult::NoRootLine;
+  if (spans.size() + closing.size() > kMaxListLines) return WriteResult::TooLarge;
 
   out.clear();
-  out.reserve(text.size() + closings * (record.size() + kRootClose.size() + 4) + 2 * spans.size());
-  for (std::size_t i = 0; i < spans.size(); ++i)
-    AppendLine(out, closing[i] ? record : text.substr(spans[i].begin, spans[i].end - spans[i].begin));
-  for (std::size_t i = 0; i < closings; ++i) AppendLine(out, kRootClose);
+  out.reserve(bytes.size() + closing.size() * (record.size() + kRootClose.size() + 4) + 2 * spans.size());
+  std::size_t next = 0;
+  for (std::size_t line : closing) {
+    AppendLines(out, bytes, spans, next, line);
+    AppendLine(out, record);
+    next = line + 1;
+  }
+  AppendLines(out, bytes, spans, next, spans.size());
+  for (std::size_t i = 0; i < closing.size(); ++i) AppendLine(out, kRootClose);
   return WriteResult::Written;
 }
 
-RemoveResult RemoveRecord(std::u16string_view text, std::int32_t index, std::u16string& out) {
-  const std::vector<Span> spans = LineSpans(text);
+RemoveResult RemoveRecord(std::string_view bytes, std::int32_t index, std::string& out) {
+  const std::vector<Span> spans = LineSpans(bytes);
   if (spans.size() > kMaxListLines) return RemoveResult::TooLarge;
-  std::vector<char> items(spans.size(), 0);
-  std::size_t removed = SIZE_MAX, last = SIZE_MAX;
+  std::size_t removed = SIZE_MAX;
   if (index >= 1) {
-    const auto wanted = static_cast<std::size_t>(index);
-    if (MarkLinesHolding(text, spans, kItemTag, items, wanted, &last) == wanted) removed = last;
+    std::int32_t seen = 0;
+    ForLinesHolding(bytes, spans, kItemTag, [&](std::size_t line) {
+      if (++seen < index) return true;
+      removed = line;
+      return false;
+    });
   }
   out.clear();
-  out.reserve(text.size() + 2 * spans.size());
-  for (std::size_t i = 0; i < spans.size(); ++i)
-    if (i != removed) AppendLine(out, text.substr(spans[i].begin, spans[i].end - spans[i].begin));
-  return removed == SIZE_MAX ? RemoveResult::NoSuchRecord : RemoveResult::Removed;
+  out.reserve(bytes.size() + 2 * spans.size());
+  if (removed == SIZE_MAX) {
+    AppendLines(out, bytes, spans, 0, spans.size());
+    return RemoveResult::NoSuchRecord;
+  }
+  AppendLines(out, bytes, spans, 0, removed);
+  AppendLines(out, bytes, spans, removed + 1, spans.size());
+  return RemoveResult::Removed;
 }
 
 WriteResult WriteXML(FileSystem& fs, const AnsiCodec& codec, std::u16string_view installFolder,
@@ -168,27 +247,26 @@ WriteResult WriteXML(FileSystem& fs, const AnsiCodec& codec, std::u16string_view
   // What the file will hold once written through the code page: the test must look for that.
   const std::u16string storedTitle = codec.Decode(codec.Encode(EscapeTitle(title)));
   const std::u16string storedUrl = codec.Decode(codec.Encode(EscapeUrl(url)));
-  std::u16string text = codec.Decode(bytes);
-  std::u16string out;
-  WriteResult inserted = InsertRecord(text, storedTitle, RecordLine(storedTitle, storedUrl), out);
+  std::string out;
+  WriteResult inserted = InsertRecord(bytes, codec, storedTitle, codec.Encode(RecordLine(storedTitle, storedUrl)), out);
   if (inserted != WriteResult::Written) return inserted;
 
-  FileStatus written = fs.ReplaceAll(path, codec.Encode(out));
+  FileStatus written = fs.ReplaceAll(path, out);
   return written == FileStatus::Ok ? WriteResult::Written : FromStatus<WriteResult>(written);
 }
 
-DeleteResult DelXMLnode(FileSystem& fs, const AnsiCodec& codec, std::u16string_view installFolder,
-                        std::u16string_view xmlName, std::int32_t index) {
+DeleteResult DelXMLnode(FileSystem& fs, const AnsiCodec& /*codec: records are found and kept as bytes*/,
+                        std::u16string_view installFolder, std::u16string_view xmlName, std::int32_t index) {
   const std::u16string path = ListPath(installFolder, xmlName);
   std::string bytes;
   FileStatus read = fs.ReadAll(path, bytes, kMaxLineFileBytes);
   if (read != FileStatus::Ok) return FromStatus<DeleteResult>(read);
 
-  std::u16string out;
-  RemoveResult removed = RemoveRecord(codec.Decode(bytes), index, out);
+  std::string out;
+  RemoveResult removed = RemoveRecord(bytes, index, out);
   if (removed == RemoveResult::TooLarge) return DeleteResult::TooLarge;
   // Rewritten even when nothing was removed: the line ends come out as CR LF either way.
-  FileStatus written = fs.ReplaceAll(path, codec.Encode(out));
+  FileStatus written = fs.ReplaceAll(path, out);
   if (written != FileStatus::Ok) return FromStatus<DeleteResult>(written);
   return removed == RemoveResult::Removed ? DeleteResult::Deleted : DeleteResult::NothingToDelete;
 }

@@ -14,8 +14,9 @@ namespace tw::lists {
 
 inline constexpr std::u16string_view kFavoritesFile = u"gamefavorites.xml";
 inline constexpr std::u16string_view kLocalFile = u"gamelocal.xml";
-inline constexpr std::u16string_view kRootClose = u"</root>";
-inline constexpr std::u16string_view kItemTag = u"<item>";
+// The tags the line rules look for, as the file holds them (ASCII in every ANSI code page).
+inline constexpr std::string_view kRootClose = "</root>";
+inline constexpr std::string_view kItemTag = "<item>";
 
 // The line buffer's index is a signed 16-bit number: a list file holds at most this many lines.
 inline constexpr std::size_t kMaxListLines = 32767;
@@ -54,21 +55,26 @@ enum class DeleteResult {
   WriteFailed,
 };
 
-// The steps of WriteXML and DelXMLnode on the decoded text of a list file. Lines end at CR LF or a
-// lone CR (a lone LF belongs to its line); `out` receives the new content with CR LF after every
-// line. Both refuse (TooLarge) a text of more than kMaxListLines lines.
+// The steps of WriteXML and DelXMLnode on the bytes of a list file. Lines end at CR LF or a lone
+// CR (a lone LF belongs to its line); `out` receives the new content with CR LF after every line.
+// Lines that are kept are kept byte for byte. Both refuse (TooLarge) more than kMaxListLines lines.
+//
+// The bytes CR, LF and '<' stand only for themselves in every ANSI code page (they never occur
+// inside a double-byte character, whose second byte is 0x40 or above), so lines and the tags are
+// found on the bytes themselves; text is decoded only where the title's bytes are found, to confirm
+// that the title itself stands there.
 //
 // InsertRecord tests every line in order: a line that contains storedTitle (an empty title is
 // contained in every non-empty line) makes the result Duplicate; otherwise every line that contains
 // "</root>" is replaced by the record and one "</root>" line per replaced line is appended.
 // `out` is only set on Written.
-WriteResult InsertRecord(std::u16string_view text, std::u16string_view storedTitle, std::u16string_view record,
-                         std::u16string& out);
+WriteResult InsertRecord(std::string_view bytes, const AnsiCodec& codec, std::u16string_view storedTitle,
+                         std::string_view record, std::string& out);
 
 enum class RemoveResult { Removed, NoSuchRecord, TooLarge };
 // Removes the index-th line (1-based) among those that contain "<item>"; with no such line the
-// lines are kept as they are. `out` is set unless the text is too large.
-RemoveResult RemoveRecord(std::u16string_view text, std::int32_t index, std::u16string& out);
+// lines are kept as they are. `out` is set unless there are too many lines.
+RemoveResult RemoveRecord(std::string_view bytes, std::int32_t index, std::string& out);
 
 // Appends a record for title and url to the list file fileName in the list folder. The title is
 // stored escaped and as the code page can hold it, and the duplicate test looks for exactly that.
