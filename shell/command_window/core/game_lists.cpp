@@ -48,9 +48,9 @@ class ByteFinder {
       if (seen[static_cast<unsigned char>(needle[i])] < seen[static_cast<unsigned char>(needle[anchor_])]) anchor_ = i;
   }
 
+  // The first occurrence at `from` or after it; the needle is not empty.
   std::size_t Find(std::string_view hay, std::size_t from) const {
     const std::size_t n = needle_.size();
-    if (n == 0) return from <= hay.size() ? from : std::string_view::npos;
     for (std::size_t at = from + anchor_; at < hay.size();) {
       const void* hit = std::memchr(hay.data() + at, needle_[anchor_], hay.size() - at);
       if (!hit) break;
@@ -71,6 +71,7 @@ class ByteFinder {
 // inside one line), in order and once per line, until onLine returns false.
 template <class F>
 void ForLinesHolding(std::string_view bytes, const std::vector<Span>& spans, std::string_view needle, F&& onLine) {
+  if (needle.empty()) return;
   const ByteFinder finder(needle, bytes);
   std::size_t line = 0, from = 0;
   for (;;) {
