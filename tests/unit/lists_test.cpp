@@ -323,8 +323,13 @@ TEST(LineBuffer, InsertAndRemoveFollowTheLineRulesOnRandomTexts) {
     }
 
     const std::int32_t index = static_cast<std::int32_t>(pick(6)) - 1;
-    RemoveResult removed = RemoveRecord(bytes, index, got);
+    got = bytes;
+    RemoveResult removed = RemoveRecord(got, index);
     ASSERT_EQ(removed == RemoveResult::Removed, ReferenceRemove(text, index, want)) << ToUtf8(text) << " " << index;
+    ASSERT_EQ(got, gbk.Encode(want)) << ToUtf8(text) << " " << index;
+    // The same text with CR LF throughout takes the in-place path.
+    got = gbk.Encode(JoinLinesCrLf(SplitLines(text)));
+    removed = RemoveRecord(got, index);
     ASSERT_EQ(got, gbk.Encode(want)) << ToUtf8(text) << " " << index;
   }
 }

@@ -215,7 +215,7 @@ WriteResult InsertRecord(std::string_view bytes, const AnsiCodec& codec, std::u1
   return WriteResult::Written;
 }
 
-RemoveResult RemoveRecord(std::string_view bytes, std::int32_t index, std::string& out) {
+RemoveResult RemoveRecord(std::string& bytes, std::int32_t index) {
   const std::vector<Span> spans = LineSpans(bytes);
   if (spans.size() > kMaxListLines) return RemoveResult::TooLarge;
   std::size_t removed = SIZE_MAX;
@@ -227,15 +227,20 @@ RemoveResult RemoveRecord(std::string_view bytes, std::int32_t index, std::strin
       return false;
     });
   }
-  out.clear();
-  out.reserve(bytes.size() + 2 * spans.size());
-  if (removed == SIZE_MAX) {
-    AppendLines(out, bytes, spans, 0, spans.size());
-    return RemoveResult::NoSuchRecord;
+  const bool crLfThroughout = std::all_of(spans.begin(), spans.end(), [&](const Span& l) {
+    return l.end + 2 <= bytes.size() && bytes[l.end] == '\r' && bytes[l.end + 1] == '\n';
+  });
+  if (crLfThroughout) {
+    // Already as it will be written: only the record's line and its line end go.
+    if (removed != SIZE_MAX) bytes.erase(spans[removed].begin, spans[removed].end + 2 - spans[removed].begin);
+  } else {
+    std::string out;
+    out.reserve(bytes.size() + 2 * spans.size());
+    AppendLines(out, bytes, spans, 0, std::min(removed, spans.size()));
+    if (removed != SIZE_MAX) AppendLines(out, bytes, spans, removed + 1, spans.size());
+    bytes.swap(out);
   }
-  AppendLines(out, bytes, spans, 0, removed);
-  AppendLines(out, bytes, spans, removed + 1, spans.size());
-  return RemoveResult::Removed;
+  return removed == SIZE_MAX ? RemoveResult::NoSuchRecord : RemoveResult::Removed;
 }
 
 WriteResult WriteXML(FileSystem& fs, const AnsiCodec& codec, std::u16string_view installFolder,
@@ -263,11 +268,10 @@ DeleteResult DelXMLnode(FileSystem& fs, const AnsiCodec& /*codec: records are fo
   FileStatus read = fs.ReadAll(path, bytes, kMaxLineFileBytes);
   if (read != FileStatus::Ok) return FromStatus<DeleteResult>(read);
 
-  std::string out;
-  RemoveResult removed = RemoveRecord(bytes, index, out);
+  RemoveResult removed = RemoveRecord(bytes, index);
   if (removed == RemoveResult::TooLarge) return DeleteResult::TooLarge;
   // Rewritten even when nothing was removed: the line ends come out as CR LF either way.
-  FileStatus written = fs.ReplaceAll(path, out);
+  FileStatus written = fs.ReplaceAll(path, bytes);
   if (written != FileStatus::Ok) return FromStatus<DeleteResult>(written);
   return removed == RemoveResult::Removed ? DeleteResult::Deleted : DeleteResult::NothingToDelete;
 }

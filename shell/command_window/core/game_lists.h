@@ -72,9 +72,9 @@ WriteResult InsertRecord(std::string_view bytes, const AnsiCodec& codec, std::u1
                          std::string_view record, std::string& out);
 
 enum class RemoveResult { Removed, NoSuchRecord, TooLarge };
-// Removes the index-th line (1-based) among those that contain "<item>"; with no such line the
-// lines are kept as they are. `out` is set unless there are too many lines.
-RemoveResult RemoveRecord(std::string_view bytes, std::int32_t index, std::string& out);
+// Removes, in place, the index-th line (1-based) among those that contain "<item>"; with no such
+// line the lines are kept as they are. Unchanged when there are too many lines.
+RemoveResult RemoveRecord(std::string& bytes, std::int32_t index);
 
 // Appends a record for title and url to the list file fileName in the list folder. The title is
 // stored escaped and as the code page can hold it, and the duplicate test looks for exactly that.
