@@ -17,9 +17,16 @@ endif()
 
 # Addresses. The demo portal and the tests serve on loopback.
 set(TW_PORTAL_PORT 18473 CACHE STRING "Port of the demo portal on 127.0.0.1")
-set(TW_PORTAL_BASE "http://127.0.0.1:${TW_PORTAL_PORT}" CACHE STRING "Portal base URL, no trailing separator")
-set(TW_HOME_URL "${TW_PORTAL_BASE}/home.htm" CACHE STRING "Product home page")
-set(TW_FORUM_URL "${TW_PORTAL_BASE}/forum.htm" CACHE STRING "Feedback forum")
+# Each follows the port unless given on the command line (-DTW_PORTAL_BASE=...).
+if(NOT DEFINED TW_PORTAL_BASE)
+  set(TW_PORTAL_BASE "http://127.0.0.1:${TW_PORTAL_PORT}")
+endif()
+if(NOT DEFINED TW_HOME_URL)
+  set(TW_HOME_URL "${TW_PORTAL_BASE}/home.htm")
+endif()
+if(NOT DEFINED TW_FORUM_URL)
+  set(TW_FORUM_URL "${TW_PORTAL_BASE}/forum.htm")
+endif()
 
 if(MSVC)
   set(TW_WARNINGS /W4 /WX)
