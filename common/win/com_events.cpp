@@ -10,25 +10,30 @@ namespace tw::win {
 
 namespace {
 
-// Enumerators hold their own copies (with references) of what they list.
-class ConnectionEnum : public IEnumConnections {
+// The unknown behind one listed item, for its references.
+inline IUnknown* Unknown(const CONNECTDATA& c) { return c.pUnk; }
+inline IUnknown* Unknown(IConnectionPoint* p) { return p; }
+
+// An enumerator over a copy (with references) of what it lists.
+template <class Interface, class Item>
+class Enumerator : public Interface {
  public:
-  explicit ConnectionEnum(std::vector<CONNECTDATA> items, ULONG pos = 0) : items_(std::move(items)), pos_(pos) {
-    for (auto& c : items_) c.pUnk->AddRef();
+  explicit Enumerator(std::vector<Item> items, ULONG pos = 0) : items_(std::move(items)), pos_(pos) {
+    for (auto& item : items_) Unknown(item)->AddRef();
   }
-  virtual ~ConnectionEnum() {
-    for (auto& c : items_) c.pUnk->Release();
+  virtual ~Enumerator() {
+    for (auto& item : items_) Unknown(item)->Release();
   }
   static const QiEntry* QiTable() {
-    static const QiEntry table[] = {TW_QI_ENTRY(ConnectionEnum, IEnumConnections), {nullptr, 0}};
+    static const QiEntry table[] = {TW_QI_ENTRY(Enumerator, Interface), {nullptr, 0}};
     return table;
   }
-  STDMETHODIMP Next(ULONG count, CONNECTDATA* out, ULONG* fetched) override {
+  STDMETHODIMP Next(ULONG count, Item* out, ULONG* fetched) override {
     if (!out || (count > 1 && !fetched)) return E_POINTER;
     ULONG n = 0;
     while (n < count && pos_ < items_.size()) {
       out[n] = items_[pos_++];
-      out[n].pUnk->AddRef();
+      Unknown(out[n])->AddRef();
       ++n;
     }
     if (fetched) *fetched = n;
@@ -47,59 +52,17 @@ class ConnectionEnum : public IEnumConnections {
     pos_ = 0;
     return S_OK;
   }
-  STDMETHODIMP Clone(IEnumConnections** out) override {
-    return ComObject<ConnectionEnum>::Create(IID_IEnumConnections, reinterpret_cast<void**>(out), items_, pos_);
+  STDMETHODIMP Clone(Interface** out) override {
+    return ComObject<Enumerator>::Create(__uuidof(Interface), reinterpret_cast<void**>(out), items_, pos_);
   }
 
  private:
-  std::vector<CONNECTDATA> items_;
+  std::vector<Item> items_;
   ULONG pos_;
 };
 
-class PointEnum : public IEnumConnectionPoints {
- public:
-  explicit PointEnum(std::vector<IConnectionPoint*> items, ULONG pos = 0) : items_(std::move(items)), pos_(pos) {
-    for (auto* p : items_) p->AddRef();
-  }
-  virtual ~PointEnum() {
-    for (auto* p : items_) p->Release();
-  }
-  static const QiEntry* QiTable() {
-    static const QiEntry table[] = {TW_QI_ENTRY(PointEnum, IEnumConnectionPoints), {nullptr, 0}};
-    return table;
-  }
-  STDMETHODIMP Next(ULONG count, IConnectionPoint** out, ULONG* fetched) override {
-    if (!out || (count > 1 && !fetched)) return E_POINTER;
-    ULONG n = 0;
-    while (n < count && pos_ < items_.size()) {
-      out[n] = items_[pos_++];
-      out[n]->AddRef();
-      ++n;
-    }
-    if (fetched) *fetched = n;
-    return n == count ? S_OK : S_FALSE;
-  }
-  STDMETHODIMP Skip(ULONG count) override {
-    ULONG left = static_cast<ULONG>(items_.size()) - pos_;
-    if (count > left) {
-      pos_ = static_cast<ULONG>(items_.size());
-      return S_FALSE;
-    }
-    pos_ += count;
-    return S_OK;
-  }
-  STDMETHODIMP Reset() override {
-    pos_ = 0;
-    return S_OK;
-  }
-  STDMETHODIMP Clone(IEnumConnectionPoints** out) override {
-    return ComObject<PointEnum>::Create(IID_IEnumConnectionPoints, reinterpret_cast<void**>(out), items_, pos_);
-  }
-
- private:
-  std::vector<IConnectionPoint*> items_;
-  ULONG pos_;
-};
+using ConnectionEnum = Enumerator<IEnumConnections, CONNECTDATA>;
+using PointEnum = Enumerator<IEnumConnectionPoints, IConnectionPoint*>;
 
 }  // namespace
 
