@@ -1,0 +1,131 @@
+#!/usr/bin/env python3
+"""Builds the Tarnwick package with wixl: Tarnwick-<major>.<minor>.msi.
+
+Usage: build_package.py --bin DIR --out FILE [--data DIR] [--number N] [--work DIR]
+
+  --bin     folder holding Tarnwick.exe, Corvala.dll, Feltram.exe and Brask.exe
+  --data    the data folder to install (default: the repository's data/)
+  --number  the version as the programs compare it (110 = 1.10); default: the last line of
+            <data>/system/verinfo.dat. With a number the package installs a verinfo.dat that
+            says so, which is how a newer package is made from the same programs.
+  --work    folder for the generated files (default: next to --out)
+
+wixl writes what the package definition says; two component attributes it does not know are
+set afterwards with msibuild: the user's two list files are never overwritten and stay when the
+product is removed (an upgrade removes the older product before it installs the newer one).
+"""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SRC = os.path.dirname(HERE)
+
+sys.path.insert(0, HERE)
+import com_registration  # noqa: E402
+
+# Component attributes (Component table).
+PERMANENT = 0x10
+NEVER_OVERWRITE = 0x80
+USER_DATA_COMPONENTS = ("FavoritesList", "LocalList")
+
+PROGRAMS = ("Tarnwick.exe", "Corvala.dll", "Feltram.exe", "Brask.exe")
+
+
+class BuildError(Exception):
+    pass
+
+
+def read_version_number(verinfo):
+    """The last line of the installed-version file, as a whole number."""
+    with open(verinfo, "rb") as f:
+        lines = [l.strip() for l in f.read().replace(b"\r\n", b"\n").replace(b"\r", b"\n").split(b"\n")]
+    lines = [l for l in lines if l]
+    if not lines or not lines[-1].isdigit():
+        raise BuildError("%s must end with a whole version number" % verinfo)
+    return int(lines[-1])
+
+
+def product_version(number):
+    """110 -> 1.10.0: the same major and minor the programs' version resources carry."""
+    major, minor = divmod(number, 100)
+    if major > 255:
+        raise BuildError("version %d is out of range" % number)
+    return "%d.%d.0" % (major, minor)
+
+
+def version_text(number):
+    major, minor = divmod(number, 100)
+    return "%d.%02d" % (major, minor)
+
+
+def run(args, cwd=None):
+    r = subprocess.run(args, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=300)
+    if r.returncode != 0:
+        raise BuildError("%s failed:\n%s" % (os.path.basename(args[0]), r.stdout.decode(errors="replace")))
+    return r.stdout.decode(errors="replace")
+
+
+def build(bin_dir, out, data_dir=None, number=None, work=None):
+    data_dir = os.path.abspath(data_dir or os.path.join(SRC, "data"))
+    bin_dir = os.path.abspath(bin_dir)
+    out = os.path.abspath(out)
+    work = os.path.abspath(work or os.path.join(os.path.dirname(out), "package-work"))
+    for name in PROGRAMS:
+        if not os.path.isfile(os.path.join(bin_dir, name)):
+            raise BuildError("%s is missing from %s" % (name, bin_dir))
+    os.makedirs(work, exist_ok=True)
+
+    verinfo = os.path.join(data_dir, "system", "verinfo.dat")
+    if number is None:
+        number = read_version_number(verinfo)
+    else:
+        verinfo = os.path.join(work, "verinfo.dat")
+        with open(verinfo, "wb") as f:
+            f.write(b"%d\r\n" % number)
+
+    with open(os.path.join(work, "corvala-registration.wxi"), "w", encoding="utf-8") as f:
+        f.write(com_registration.wxi(com_registration.rows(SRC)))
+
+    tmp = out + ".part"
+    if os.path.exists(tmp):
+        os.remove(tmp)
+    # wixl looks sources up relative to its working folder and refuses absolute names: it runs
+    # in the root folder and is given every path relative to it.
+    rel = lambda p: os.path.relpath(p, "/")  # noqa: E731
+    run(["wixl", "-a", "x86", "-I", rel(work),
+         "-D", "Version=" + product_version(number),
+         "-D", "BinDir=" + rel(bin_dir),
+         "-D", "DataDir=" + rel(data_dir),
+         "-D", "VerinfoFile=" + rel(verinfo),
+         "-D", "ComWxi=corvala-registration.wxi",
+         "-o", tmp, rel(os.path.join(HERE, "Tarnwick.wxs"))], cwd="/")
+    queries = ["UPDATE `Component` SET `Attributes` = %d WHERE `Component` = '%s'" % (PERMANENT | NEVER_OVERWRITE, c)
+               for c in USER_DATA_COMPONENTS]
+    for q in queries:
+        run(["msibuild", tmp, "-q", q])
+    shutil.move(tmp, out)
+    return out
+
+
+def main():
+    ap = argparse.ArgumentParser(description="Builds the Tarnwick package.")
+    ap.add_argument("--bin", required=True)
+    ap.add_argument("--out", required=True)
+    ap.add_argument("--data")
+    ap.add_argument("--number", type=int)
+    ap.add_argument("--work")
+    a = ap.parse_args()
+    try:
+        path = build(a.bin, a.out, a.data, a.number, a.work)
+    except (BuildError, com_registration.SourceError, OSError) as e:
+        sys.stderr.write("build_package.py: %s\n" % e)
+        return 1
+    print(path)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
