@@ -46,6 +46,13 @@ OLEMISC = {
 # registration records it for every dispinterface.
 PSOA_INTERFACE = "{00020420-0000-0000-C000-000000000046}"
 
+# Library flags (LIBFLAGS): the IDL's attributes, and the disk-image flag the type library
+# compiler sets on every library it writes.
+LIBFLAG_FRESTRICTED = 0x1
+LIBFLAG_FCONTROL = 0x2
+LIBFLAG_FHIDDEN = 0x4
+LIBFLAG_FHASDISKIMAGE = 0x8
+
 COMPONENT_GUID = "8E4A6C31-5D2B-4F7A-9C11-3B6E0F2D7A45"
 
 
@@ -80,6 +87,8 @@ def parse_idl(text):
         version = re.search(r"version\(\s*(\d+)\.(\d+)\s*\)", attrs)
         entry["version"] = (int(version.group(1)), int(version.group(2))) if version else (0, 0)
         entry["control"] = re.search(r"\bcontrol\b", attrs) is not None
+        entry["restricted"] = re.search(r"\brestricted\b", attrs) is not None
+        entry["hidden"] = re.search(r"\bhidden\b", attrs) is not None
         if kind == "library":
             library = entry
         elif kind == "coclass":
@@ -150,10 +159,14 @@ def rows(root):
                     (key + "\\MiscStatus\\1", None, str(misc[r["misc"]]))]
         out += [(r["progid"], None, r["description"]),
                 (r["progid"] + "\\CLSID", None, c["uuid"])]
+    flags = LIBFLAG_FHASDISKIMAGE
+    flags |= LIBFLAG_FRESTRICTED if library["restricted"] else 0
+    flags |= LIBFLAG_FCONTROL if library["control"] else 0
+    flags |= LIBFLAG_FHIDDEN if library["hidden"] else 0
     lib_key = "TypeLib\\%s\\%s" % (library["uuid"], version)
     out += [(lib_key, None, library["help"] or library["name"]),
             (lib_key + "\\0\\win32", None, dll),
-            (lib_key + "\\FLAGS", None, "0"),
+            (lib_key + "\\FLAGS", None, "%d" % flags),
             (lib_key + "\\HELPDIR", None, "[INSTALLDIR]")]
     for i in dispinterfaces:
         key = "Interface\\" + i["uuid"]

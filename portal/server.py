@@ -1,7 +1,10 @@
 #!/usr/bin/env python3
 """The demo portal: serves portal/site on 127.0.0.1, with a few scripted paths for tests.
 
-Usage: server.py [--port N] [--root DIR] [--log FILE]
+Usage: server.py [--port N] [--root DIR] [--extra-root DIR]... [--log FILE]
+
+A file under an extra root is served in place of the same path under the root: the build
+publishes the installer package ("/ZentroVrindle.msi") and its update information that way.
 
 Besides the files under the root it answers:
   /__status/<code>          an error page with that HTTP status
@@ -9,7 +12,7 @@ Besides the files under the root it answers:
   /__slow/<path>?rate=<B/s> the file, sent slowly (bytes per second)
   /__drop/<path>            half of the file, then the connection is cut
   /__empty                  200 with an empty body
-Importable: start_server(root, port) -> (server, thread); server.shutdown() stops it.
+Importable: start_server(root, port, extra_roots=...) -> (server, thread); server.shutdown() stops it.
 """
 import argparse
 import http.server
@@ -34,10 +37,19 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         self.send_header("Cache-Control", "no-store")
         super().end_headers()
 
+    def _resolve(self, rel):
+        """The file for a path: from the first extra root that has it, else from the root."""
+        rel = rel.lstrip("/")
+        for root in list(getattr(self.server, "extra_roots", ())) + [self.server.root]:
+            path = os.path.realpath(os.path.join(root, rel))
+            inside = path == os.path.realpath(root) or path.startswith(os.path.realpath(root) + os.sep)
+            if inside and (os.path.isfile(path) or root == self.server.root):
+                return path
+        return None
+
     def _file_bytes(self, rel):
-        path = os.path.join(self.server.root, rel.lstrip("/"))
-        path = os.path.realpath(path)
-        if not path.startswith(os.path.realpath(self.server.root)) or not os.path.isfile(path):
+        path = self._resolve(rel)
+        if path is None or not os.path.isfile(path):
             return None
         with open(path, "rb") as f:
             return f.read()
@@ -98,7 +110,7 @@ class Handler(http.server.SimpleHTTPRequestHandler):
 
     def translate_path(self, path):
         rel = urllib.parse.unquote(urllib.parse.urlsplit(path).path).lstrip("/")
-        return os.path.join(self.server.root, rel)
+        return self._resolve(rel) or os.path.join(self.server.root, "__outside__")
 
 
 class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
@@ -106,9 +118,10 @@ class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
     allow_reuse_address = True
 
 
-def start_server(root, port, log_file=None):
+def start_server(root, port, log_file=None, extra_roots=()):
     server = Server(("127.0.0.1", port), Handler)
     server.root = root
+    server.extra_roots = [r for r in extra_roots if os.path.isdir(r)]
     server.log_file = log_file
     server.requests = []
     thread = threading.Thread(target=server.serve_forever, daemon=True)
@@ -121,10 +134,11 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--port", type=int, default=18473)
     ap.add_argument("--root", default=os.path.join(here, "site"))
+    ap.add_argument("--extra-root", action="append", default=[])
     ap.add_argument("--log")
     a = ap.parse_args()
     log = open(a.log, "a") if a.log else None
-    server, thread = start_server(a.root, a.port, log)
+    server, thread = start_server(a.root, a.port, log, a.extra_root)
     print("portal on http://127.0.0.1:%d/ serving %s" % (a.port, a.root), flush=True)
     try:
         thread.join()

@@ -37,6 +37,7 @@ PREFIX = os.path.join(BUILD, "wineprefix")
 STATE = os.path.join(BUILD, "wine-session.json")
 LOCALE_DIR = os.path.join(BUILD, "locale")
 OPEN_LOG = os.path.join(BUILD, "shell-open.log")
+PUBLISH = os.path.join(BUILD, "installer", "publish")
 
 
 def _read_config():
@@ -137,8 +138,10 @@ def _start_portal(st):
     if st.get("portal_pid") and _alive(st["portal_pid"]):
         return
     log = open(os.path.join(BUILD, "portal.log"), "w")
+    # The build publishes its installer package and the matching update information there.
+    publish = ["--extra-root", PUBLISH] if os.path.isdir(PUBLISH) else []
     p = subprocess.Popen([sys.executable, os.path.join(SRC, "portal", "server.py"), "--port", str(PORTAL_PORT),
-                          "--log", os.path.join(BUILD, "portal-requests.log")],
+                          "--log", os.path.join(BUILD, "portal-requests.log")] + publish,
                          stdout=log, stderr=log, stdin=subprocess.DEVNULL, start_new_session=True)
     import socket
     deadline = time.time() + 10

@@ -1,0 +1,352 @@
+"""The installer package under Wine: `msiexec /i /qn` installs the programs and the data into
+C:\\Program Files\\Tarnwick, registers the component library (its ProgIDs create objects, its type
+library loads, and the rows equal what the library's own self-registration writes), registers
+Brask.exe for qorzentro: links (a link opened through the system shell reaches the running shell,
+which deletes the entry) and a Start-menu shortcut; `msiexec /x /qn` removes files, keys and
+registration and keeps only the user's two lists. An upgrade goes the whole way a user's does: the
+portal publishes a newer package, the shell announces it, the updater downloads and opens it, and
+the installation then reports the newer version with the user's lists intact."""
+import json
+import os
+import shutil
+import signal
+import socket
+import sys
+import time
+import unittest
+
+import harness as h
+import msi_package as pkg
+
+sys.path.insert(0, os.path.join(h.SRC, "portal"))
+sys.path.insert(0, os.path.join(h.SRC, "installer"))
+import com_registration  # noqa: E402
+import server as portal  # noqa: E402
+
+WINDIR = "C:\\Program Files\\Tarnwick"
+DECL = b'<?xml version="1.0" encoding="gb2312"?>\r\n<root>\r\n'
+LIANLIANKAN = b"\xc1\xac\xc1\xac\xbf\xb4"   # 连连看 in GBK
+SHELL_TITLE = "Tarnwick更新"
+SHELL_MESSAGE = "已发现更新的版本,马上进行自动更新!"
+UPDATER_CAPTION = "Tarnwick在线更新"
+WM_COMMAND = 0x0111
+PROGRAMS = ("Tarnwick.exe", "Corvala.dll", "Feltram.exe", "Brask.exe")
+DATA = ("system/verinfo.dat", "system/Vrindle.skn", "leftview/leftbak.html", "leftview/gamefavorites.xml",
+        "leftview/gamelocal.xml")
+
+
+def item(title):
+    return b"<item><txt>" + title + b"</txt><url><![CDATA[http://127.0.0.1/g.htm?" + title + b"]]></url></item>"
+
+
+def list_file(titles):
+    return DECL + b"".join(item(t) + b"\r\n" for t in titles) + b"</root>\r\n"
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def write(path, data):
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def com_keys():
+    """The HKCR keys the library's registration owns, named from its IDL."""
+    library, coclasses, dispinterfaces = com_registration.parse_idl(read(os.path.join(h.SRC, "library",
+                                                                                      "Corvala.idl")).decode())
+    keys = ["CLSID\\" + c["uuid"] for c in coclasses]
+    keys += ["%s.%s" % (library["name"], c["name"]) for c in coclasses]
+    keys += ["TypeLib\\" + library["uuid"]]
+    keys += ["Interface\\" + i["uuid"] for i in dispinterfaces]
+    return library, keys
+
+
+def registry_tree(keys):
+    """Every key and value under the given HKCR keys, as a sorted list of lines."""
+    lines = []
+    for k in keys:
+        out, _ = pkg.driver("tree", k)
+        lines += ["%s=%s" % kv for kv in out]
+    return sorted(lines, key=str.lower)
+
+
+def start_menu_links():
+    found = []
+    for root, _dirs, files in os.walk(os.path.join(h.PREFIX, "drive_c")):
+        if "Start Menu" in root:
+            found += [os.path.join(root, f) for f in files if f.lower() == "tarnwick.lnk"]
+    return found
+
+
+def fresh_prefix_state():
+    """No Tarnwick product and no installation folder left from an earlier run."""
+    h.kill_wine_programs()
+    pkg.uninstall()
+    shutil.rmtree(pkg.installed_dir(), ignore_errors=True)
+
+
+def start_shell(install):
+    p = h.start([os.path.join(install, "Tarnwick.exe")])
+    h.wait_until(lambda: h.probe("find", "FrmQorMess", "*"), 40, 0.2, "the shell's command window")
+    return p
+
+
+class Installed(unittest.TestCase):
+    """One installation from the package, looked at from several sides."""
+
+    @classmethod
+    def setUpClass(cls):
+        h.ensure()
+        cls.msi = pkg.package_path()
+        if not os.path.exists(cls.msi):
+            raise unittest.SkipTest("no package at %s (wixl missing?)" % cls.msi)
+        fresh_prefix_state()
+        cls.dir = pkg.install(cls.msi)
+
+    @classmethod
+    def tearDownClass(cls):
+        fresh_prefix_state()
+
+    def tearDown(self):
+        h.kill_wine_programs()
+
+    def test_programs_and_data_are_installed_as_built(self):
+        for name in PROGRAMS:
+            self.assertEqual(read(os.path.join(self.dir, name)), read(os.path.join(h.BIN, name)), name)
+        for rel in DATA:
+            self.assertEqual(read(os.path.join(self.dir, "data", rel)), read(os.path.join(h.SRC, "data", rel)), rel)
+
+    def test_the_system_reports_the_version_of_verinfo_dat(self):
+        found = pkg.products()
+        self.assertEqual(len(found), 1, found)
+        number = pkg.version_number()
+        self.assertEqual(found[0].get("VersionString"), "%d.%d.0" % divmod(number, 100))
+        self.assertEqual(found[0].get("ProductName"), "Tarnwick")
+
+    def test_progids_create_objects_of_the_installed_library(self):
+        for progid, interface in (("Corvala.DFiles", "_DFiles"), ("Corvala.Cmd_", "_Cmd_")):
+            out, rc = pkg.driver("progid", progid)
+            got = dict(out)
+            self.assertEqual(got.get("progid_hr"), "0x00000000", (progid, out))
+            self.assertEqual(got.get("server", "").lower(), (WINDIR + "\\Corvala.dll").lower(), progid)
+            self.assertEqual(got.get("create_hr"), "0x00000000", (progid, out))
+            self.assertEqual(got.get("interface"), interface, progid)
+            self.assertEqual(rc, 0)
+
+    def test_type_library_loads_from_the_installed_library(self):
+        library, _ = com_keys()
+        out, _ = pkg.driver("typelib", library["uuid"], *library["version"])
+        got = dict(out)
+        self.assertEqual(got.get("load_hr"), "0x00000000", out)
+        self.assertEqual(got.get("path", "").lower(), (WINDIR + "\\Corvala.dll").lower())
+
+    def test_qorzentro_links_start_the_relay(self):
+        lines = registry_tree(["qorzentro"])
+        self.assertIn("value=qorzentro|URL Protocol|", lines)
+        self.assertIn('value=qorzentro\\shell\\open\\command||"%s\\Brask.exe" "%%1"' % WINDIR, lines)
+
+    def test_start_menu_shortcut_points_at_the_shell(self):
+        links = start_menu_links()
+        self.assertEqual(len(links), 1, links)
+        self.assertEqual(os.path.basename(os.path.dirname(links[0])), "Tarnwick")
+        data = read(links[0])
+        self.assertTrue((WINDIR + "\\Tarnwick.exe").encode("utf-16-le") in data or
+                        (WINDIR + "\\Tarnwick.exe").encode() in data, data[:200])
+
+    def test_link_opened_through_the_system_shell_deletes_the_entry(self):
+        fav = os.path.join(self.dir, "data", "leftview", "gamefavorites.xml")
+        before = read(fav)
+        self.addCleanup(write, fav, before)
+        write(fav, list_file([b"f0", LIANLIANKAN, b"f2"]))
+        shell = start_shell(self.dir)
+        self.addCleanup(h.stop, shell)
+        out, rc = pkg.driver("open", "qorzentro://sub4|0/")
+        self.assertEqual(rc, 0, out)
+        h.wait_until(lambda: read(fav) == list_file([LIANLIANKAN, b"f2"]), 20, 0.1, "the first favourite to go")
+        self.assertEqual(read(os.path.join(self.dir, "data", "leftview", "gamelocal.xml")),
+                         read(os.path.join(h.SRC, "data", "leftview", "gamelocal.xml")))
+        self.assertIsNone(shell.poll())
+
+
+class Removal(unittest.TestCase):
+
+    @classmethod
+    def setUpClass(cls):
+        h.ensure()
+        cls.msi = pkg.package_path()
+        if not os.path.exists(cls.msi):
+            raise unittest.SkipTest("no package at %s (wixl missing?)" % cls.msi)
+
+    def setUp(self):
+        fresh_prefix_state()
+        self.addCleanup(fresh_prefix_state)
+        self.dir = pkg.install(self.msi)
+        self.library, self.keys = com_keys()
+
+    def test_uninstall_removes_files_keys_and_registration_and_keeps_the_lists(self):
+        leftview = os.path.join(self.dir, "data", "leftview")
+        favourites = list_file([b"kept", LIANLIANKAN])
+        write(os.path.join(leftview, "gamefavorites.xml"), favourites)
+        self.assertTrue(registry_tree(self.keys))
+        self.assertTrue(start_menu_links())
+
+        pkg.uninstall()
+
+        for name in PROGRAMS:
+            self.assertFalse(os.path.exists(os.path.join(self.dir, name)), name)
+        for rel in ("system/verinfo.dat", "system/Vrindle.skn", "leftview/leftbak.html"):
+            self.assertFalse(os.path.exists(os.path.join(self.dir, "data", rel)), rel)
+        self.assertFalse(os.path.exists(os.path.join(self.dir, "data", "system")))
+        # The lists are the user's: they stay, entries and all.
+        self.assertEqual(read(os.path.join(leftview, "gamefavorites.xml")), favourites)
+        self.assertEqual(sorted(os.listdir(leftview)), ["gamefavorites.xml", "gamelocal.xml"])
+
+        self.assertEqual(registry_tree(self.keys), [])
+        self.assertEqual(registry_tree(["qorzentro"]), [])
+        self.assertEqual(pkg.driver("exists", "HKCU", "Software\\Tarnwick")[0], [("exists", "0")])
+        out, rc = pkg.driver("progid", "Corvala.DFiles")
+        self.assertNotEqual(dict(out).get("progid_hr"), "0x00000000")
+        self.assertNotEqual(rc, 0)
+        self.assertEqual(start_menu_links(), [])
+        self.assertEqual(pkg.products(), [])
+
+    def test_package_rows_equal_the_library_self_registration(self):
+        from_package = registry_tree(self.keys)
+        self.assertGreater(len(from_package), 40)
+        pkg.uninstall()
+        self.assertEqual(registry_tree(self.keys), [])
+        # The same library at the same path, registered by itself.
+        dll = os.path.join(self.dir, "Corvala.dll")
+        shutil.copy2(os.path.join(h.BIN, "Corvala.dll"), dll)
+        self.addCleanup(lambda: os.path.exists(dll) and os.remove(dll))
+        self.assertEqual(h.run(["regsvr32", "/s", WINDIR + "\\Corvala.dll"], timeout=60).returncode, 0)
+        try:
+            self_registered = registry_tree(self.keys)
+        finally:
+            h.run(["regsvr32", "/u", "/s", WINDIR + "\\Corvala.dll"], timeout=60)
+        self.assertEqual(from_package, self_registered)
+        self.assertEqual(registry_tree(self.keys), [])
+
+
+def port_free(port):
+    s = socket.socket()
+    try:
+        s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        s.bind(("127.0.0.1", port))
+        return True
+    except OSError:
+        return False
+    finally:
+        s.close()
+
+
+class Upgrade(unittest.TestCase):
+    """Version N installed, N+1 published on the portal: the shell and the updater take the
+    installation to N+1. The test serves the portal itself, with the newer package published."""
+
+    @classmethod
+    def setUpClass(cls):
+        h.ensure()
+        cls.msi = pkg.package_path()
+        if not os.path.exists(cls.msi):
+            raise unittest.SkipTest("no package at %s (wixl missing?)" % cls.msi)
+
+    def setUp(self):
+        self.server = None
+        fresh_prefix_state()
+        self.addCleanup(fresh_prefix_state)
+        self.number = pkg.version_number()
+        self.newer = self.number + 1
+        self.publish = os.path.join(h.BUILD, "installer-upgrade-test", "publish")
+        shutil.rmtree(os.path.dirname(self.publish), ignore_errors=True)
+        os.makedirs(self.publish)
+        pkg.build(self.newer, os.path.join(self.publish, "ZentroVrindle.msi"))
+        write(os.path.join(self.publish, "updatainfo.txt"), b"%d\r\n" % self.newer)
+        self.use_msiexec_for_packages()
+        self.serve_portal()
+
+    def tearDown(self):
+        h.kill_wine_programs()
+        if self.server:
+            self.server.shutdown()
+            self.server.server_close()
+        self.restore_package_opener()
+        h.ensure()
+
+    # The test prefix normally opens packages with a logging stand-in; here the real installer
+    # must run, as it does on a user's system.
+    def set_package_opener(self, command):
+        reg = os.path.join(h.BUILD, "installer-upgrade-test", "opener.reg")
+        text = "\r\n".join(["REGEDIT4", "", "[HKEY_CLASSES_ROOT\\Msi.Package\\shell\\open\\command]",
+                            '@="%s"' % command.replace("\\", "\\\\").replace('"', '\\"'), ""])
+        with open(reg, "w", encoding="utf-16") as f:
+            f.write(text)
+        self.assertEqual(h.run(["regedit", "/S", h.winpath(reg)], timeout=60).returncode, 0)
+
+    def use_msiexec_for_packages(self):
+        self.set_package_opener('C:\\windows\\system32\\msiexec.exe /i "%1"')
+
+    def restore_package_opener(self):
+        self.set_package_opener('"%s" "%%1"' % h.winpath(os.path.join(h.BIN, "twopen.exe")))
+
+    def serve_portal(self):
+        try:
+            with open(h.STATE) as f:
+                pid = json.load(f).get("portal_pid")
+        except (OSError, ValueError):
+            pid = None
+        if pid:
+            try:
+                os.killpg(pid, signal.SIGTERM)
+            except OSError:
+                pass
+        deadline = time.time() + 10
+        while not port_free(h.PORTAL_PORT):
+            if time.time() > deadline:
+                self.skipTest("port %d is held by another program" % h.PORTAL_PORT)
+            time.sleep(0.1)
+        self.server, _ = portal.start_server(os.path.join(h.SRC, "portal", "site"), h.PORTAL_PORT,
+                                             extra_roots=[self.publish])
+
+    def test_shell_announces_updater_installs_the_newer_package_and_the_lists_survive(self):
+        install = pkg.install(self.msi)
+        leftview = os.path.join(install, "data", "leftview")
+        favourites = list_file([b"mine0", LIANLIANKAN, b"mine2"])
+        local = list_file([b"downloaded"])
+        write(os.path.join(leftview, "gamefavorites.xml"), favourites)
+        write(os.path.join(leftview, "gamelocal.xml"), local)
+        verinfo = os.path.join(install, "data", "system", "verinfo.dat")
+        self.assertEqual(read(verinfo).split(), [b"%d" % self.number])
+
+        shell = h.start([os.path.join(install, "Tarnwick.exe")])
+        self.addCleanup(h.stop, shell)
+        boxes = h.wait_until(lambda: h.probe("find", SHELL_TITLE, "#32770"), 40, 0.2, "the shell's announcement")
+        texts = [c.get("text", "") for c in h.probe("children", boxes[0]["hwnd"])]
+        self.assertIn(SHELL_MESSAGE, texts)
+        h.probe("post", boxes[0]["hwnd"], WM_COMMAND, 1, 0)
+        shell.wait(30)
+
+        # The updater fetches the package and opens it; the installer replaces version N.
+        h.wait_until(lambda: [p for p in pkg.products() if p.get("VersionString") == "%d.%d.0" % divmod(self.newer, 100)],
+                     120, 0.5, "version N+1 to be installed")
+        h.wait_until(lambda: not h.probe("find", UPDATER_CAPTION, "*"), 30, 0.5, "the updater to end")
+        self.assertEqual(len(pkg.products()), 1, pkg.products())
+        self.assertIn("/ZentroVrindle.msi", self.server.requests)
+        self.assertEqual(read(os.path.join(install, "data", "Zentronew.msi")),
+                         read(os.path.join(self.publish, "ZentroVrindle.msi")))
+        h.wait_until(lambda: os.path.exists(verinfo) and read(verinfo).split() == [b"%d" % self.newer], 30, 0.2,
+                     "verinfo.dat of version N+1")
+        self.assertEqual(read(os.path.join(leftview, "gamefavorites.xml")), favourites)
+        self.assertEqual(read(os.path.join(leftview, "gamelocal.xml")), local)
+        for name in PROGRAMS:
+            self.assertTrue(os.path.exists(os.path.join(install, name)), name)
+        out, _ = pkg.driver("progid", "Corvala.DFiles")
+        self.assertEqual(dict(out).get("create_hr"), "0x00000000", out)
+        self.assertEqual(registry_tree(["qorzentro"])[0], "key=qorzentro")
+
+
+if __name__ == "__main__":
+    unittest.main()
