@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Starts the installed suite under Wine: a Wine prefix of its own (build/win/run-prefix is not
-shared with the tests), the demo portal on 127.0.0.1, the component library registered, then the
-shell. Without $DISPLAY it uses a virtual display, takes a screenshot and ends the shell."""
+shared with the tests), the demo portal on 127.0.0.1, the suite installed from the installer
+package (or, without one, copied and the component library registered), then the shell. Without
+$DISPLAY it uses a virtual display, takes a screenshot and ends the shell."""
 import os
 import shutil
 import subprocess
@@ -14,6 +15,7 @@ os.environ.setdefault("TW_WIN_BUILD", os.path.join(HERE, "..", "build", "win"))
 user_display = os.environ.get("DISPLAY")
 
 import harness as h  # noqa: E402
+import msi_package as pkg  # noqa: E402
 
 OUT = os.path.join(h.BUILD, "run")
 
@@ -21,13 +23,21 @@ OUT = os.path.join(h.BUILD, "run")
 def main():
     os.makedirs(OUT, exist_ok=True)
     st = h.ensure()  # locale, prefix, portal; a virtual display only matters without a real one
-    install = h.install_copy("run")
     extra = {}
     if user_display:
         extra["DISPLAY"] = user_display
-    dll = os.path.join(install, "Corvala.dll")
-    if os.path.exists(dll):
-        h.run(["regsvr32", "/s", dll], timeout=60, extra_env=extra)
+    msi = pkg.package_path()
+    if os.path.exists(msi):
+        # What a user gets: the package installed into the prefix, replacing an earlier run's.
+        h.kill_wine_programs()
+        pkg.uninstall()
+        install = pkg.install(msi)
+        print("installed from %s" % msi)
+    else:
+        install = h.install_copy("run")
+        dll = os.path.join(install, "Corvala.dll")
+        if os.path.exists(dll):
+            h.run(["regsvr32", "/s", dll], timeout=60, extra_env=extra)
     print("portal: %s/list.htm" % h.PORTAL)
     print("installation: %s" % install)
     if user_display:
