@@ -458,6 +458,17 @@ class LeftPaneAfterDeletion(unittest.TestCase):
         self.assertEqual(s.calls(s.pane0, "contextmenu")[-1], ("contextmenu", "nodocument"),
                          "the shell never asks a content pane for its document")
 
+    def test_d_shut_down_takes_every_browser_down_in_order(self):
+        s = self.s
+        s.dismiss_message_boxes()
+        h.probe("post", s.main["hwnd"], 0x0010, 0, 0)  # WM_CLOSE
+        h.wait_until(lambda: s.proc.poll() is not None, 15, what="the shell to exit")
+        for instance in (s.left, s.pane0):
+            steps = [(w, d) for w, d in s.calls(instance)
+                     if w in ("deactivate", "close", "clientsite", "release")]
+            self.assertEqual(steps, [("clientsite", "set"), ("deactivate", ""), ("close", ""),
+                                     ("clientsite", "null"), ("release", "")], "stand-in %d" % instance)
+
 
 class LayoutAndLeftColumn(unittest.TestCase):
     """Sizes and places of the children after real resizes, and the left column's toggles."""
