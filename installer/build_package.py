@@ -10,13 +10,15 @@ Usage: build_package.py --bin DIR --out FILE [--data DIR] [--number N] [--work D
             says so, which is how a newer package is made from the same programs.
   --work    folder for the generated files (default: next to --out)
 
-wixl writes what the package definition says; two component attributes it does not know are
-set afterwards with msibuild: the user's two list files are never overwritten and stay when the
-product is removed (an upgrade removes the older product before it installs the newer one).
+wixl writes what the package definition says; what it does not know is set afterwards with
+msibuild: the user's two list files are never overwritten and stay when the product is removed
+(an upgrade removes the older product before it installs the newer one), and the programs carry
+their file versions. The programs' version resources must agree with verinfo.dat.
 """
 import argparse
 import os
 import shutil
+import struct
 import subprocess
 import sys
 
@@ -31,7 +33,9 @@ PERMANENT = 0x10
 NEVER_OVERWRITE = 0x80
 USER_DATA_COMPONENTS = ("FavoritesList", "LocalList")
 
-PROGRAMS = ("Tarnwick.exe", "Corvala.dll", "Feltram.exe", "Brask.exe")
+# The programs and their File ids in the package definition.
+PROGRAMS = {"Tarnwick.exe": "TarnwickExe", "Corvala.dll": "CorvalaDll", "Feltram.exe": "FeltramExe",
+            "Brask.exe": "BraskExe"}
 
 
 class BuildError(Exception):
@@ -61,6 +65,17 @@ def version_text(number):
     return "%d.%02d" % (major, minor)
 
 
+def file_version(path):
+    """The FILEVERSION of a program's version resource as a.b.c.d, or None."""
+    with open(path, "rb") as f:
+        data = f.read()
+    at = data.find(struct.pack("<I", 0xFEEF04BD))  # VS_FIXEDFILEINFO's signature
+    if at < 0:
+        return None
+    ms, ls = struct.unpack_from("<II", data, at + 8)
+    return "%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
+
+
 def run(args, cwd=None):
     r = subprocess.run(args, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=300)
     if r.returncode != 0:
@@ -79,8 +94,14 @@ def build(bin_dir, out, data_dir=None, number=None, work=None):
     os.makedirs(work, exist_ok=True)
 
     verinfo = os.path.join(data_dir, "system", "verinfo.dat")
+    versions = {name: file_version(os.path.join(bin_dir, name)) for name in PROGRAMS}
     if number is None:
         number = read_version_number(verinfo)
+        # One version everywhere: a program's version resource says what verinfo.dat says.
+        want = "%d.%d." % divmod(number, 100)
+        for name, v in versions.items():
+            if v is not None and not v.startswith(want):
+                raise BuildError("%s has version %s, verinfo.dat says %s" % (name, v, version_text(number)))
     else:
         verinfo = os.path.join(work, "verinfo.dat")
         with open(verinfo, "wb") as f:
@@ -104,6 +125,11 @@ def build(bin_dir, out, data_dir=None, number=None, work=None):
          "-o", tmp, rel(os.path.join(HERE, "Tarnwick.wxs"))], cwd="/")
     queries = ["UPDATE `Component` SET `Attributes` = %d WHERE `Component` = '%s'" % (PERMANENT | NEVER_OVERWRITE, c)
                for c in USER_DATA_COMPONENTS]
+    # Programs are versioned files: the installer compares their versions, not their hashes.
+    for name, file_id in PROGRAMS.items():
+        if versions[name]:
+            queries += ["UPDATE `File` SET `Version` = '%s' WHERE `File` = '%s'" % (versions[name], file_id),
+                        "DELETE FROM `MsiFileHash` WHERE `File_` = '%s'" % file_id]
     for q in queries:
         run(["msibuild", tmp, "-q", q])
     shutil.move(tmp, out)

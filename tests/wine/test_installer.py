@@ -347,6 +347,17 @@ class Upgrade(unittest.TestCase):
         self.assertEqual(dict(out).get("create_hr"), "0x00000000", out)
         self.assertEqual(registry_tree(["qorzentro"])[0], "key=qorzentro")
 
+    def test_an_older_package_refuses_to_replace_a_newer_installation(self):
+        install = pkg.install(os.path.join(self.publish, "ZentroVrindle.msi"))
+        newer = "%d.%d.0" % divmod(self.newer, 100)
+        self.assertEqual([p.get("VersionString") for p in pkg.products()], [newer])
+        r = pkg.msiexec("/i", h.winpath(self.msi), "/qn")
+        self.assertNotEqual(r.returncode, 0)
+        self.assertEqual([p.get("VersionString") for p in pkg.products()], [newer])
+        self.assertEqual(read(os.path.join(install, "data", "system", "verinfo.dat")).split(), [b"%d" % self.newer])
+        for name in PROGRAMS:
+            self.assertTrue(os.path.exists(os.path.join(install, name)), name)
+
 
 if __name__ == "__main__":
     unittest.main()
