@@ -265,15 +265,12 @@ class Upgrade(unittest.TestCase):
         os.makedirs(self.publish)
         pkg.build(self.newer, os.path.join(self.publish, "ZentroVrindle.msi"))
         write(os.path.join(self.publish, "updatainfo.txt"), b"%d\r\n" % self.newer)
-        self.use_msiexec_for_packages()
-        self.serve_portal()
 
     def tearDown(self):
         h.kill_wine_programs()
         if self.server:
             self.server.shutdown()
             self.server.server_close()
-        self.restore_package_opener()
         h.ensure()
 
     # The test prefix normally opens packages with a logging stand-in; here the real installer
@@ -288,6 +285,7 @@ class Upgrade(unittest.TestCase):
 
     def use_msiexec_for_packages(self):
         self.set_package_opener('C:\\windows\\system32\\msiexec.exe /i "%1"')
+        self.addCleanup(self.restore_package_opener)
 
     def restore_package_opener(self):
         self.set_package_opener('"%s" "%%1"' % h.winpath(os.path.join(h.BIN, "twopen.exe")))
@@ -312,6 +310,8 @@ class Upgrade(unittest.TestCase):
                                              extra_roots=[self.publish])
 
     def test_shell_announces_updater_installs_the_newer_package_and_the_lists_survive(self):
+        self.serve_portal()
+        self.use_msiexec_for_packages()
         install = pkg.install(self.msi)
         leftview = os.path.join(install, "data", "leftview")
         favourites = list_file([b"mine0", LIANLIANKAN, b"mine2"])
