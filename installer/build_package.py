@@ -83,6 +83,12 @@ def run(args, cwd=None):
     return r.stdout.decode(errors="replace")
 
 
+def table(msi, name):
+    """The rows of one table: {primary key: [the other columns]}."""
+    rows = run(["msiinfo", "export", msi, name]).replace("\r\n", "\n").split("\n")[3:]
+    return {r.split("\t")[0]: r.split("\t")[1:] for r in rows if r}
+
+
 def build(bin_dir, out, data_dir=None, number=None, work=None):
     data_dir = os.path.abspath(data_dir or os.path.join(SRC, "data"))
     bin_dir = os.path.abspath(bin_dir)
@@ -132,6 +138,15 @@ def build(bin_dir, out, data_dir=None, number=None, work=None):
                         "DELETE FROM `MsiFileHash` WHERE `File_` = '%s'" % file_id]
     for q in queries:
         run(["msibuild", tmp, "-q", q])
+    # An update that matched no row would go unnoticed: read the rows back.
+    components = table(tmp, "Component")
+    for c in USER_DATA_COMPONENTS:
+        if c not in components or int(components[c][2]) != PERMANENT | NEVER_OVERWRITE:
+            raise BuildError("component %s was not marked as user data" % c)
+    files = table(tmp, "File")
+    for name, file_id in PROGRAMS.items():
+        if file_id not in files or files[file_id][3] != (versions[name] or ""):
+            raise BuildError("file %s does not carry version %s" % (file_id, versions[name]))
     shutil.move(tmp, out)
     return out
 
