@@ -148,13 +148,21 @@ class Installed(unittest.TestCase):
         self.assertIn("value=qorzentro|URL Protocol|", lines)
         self.assertIn('value=qorzentro\\shell\\open\\command||"%s\\Brask.exe" "%%1"' % WINDIR, lines)
 
-    def test_start_menu_shortcut_points_at_the_shell(self):
+    def test_start_menu_shortcut_starts_the_installed_shell(self):
         links = start_menu_links()
         self.assertEqual(len(links), 1, links)
         self.assertEqual(os.path.basename(os.path.dirname(links[0])), "Tarnwick")
-        data = read(links[0])
-        self.assertTrue((WINDIR + "\\Tarnwick.exe").encode("utf-16-le") in data or
-                        (WINDIR + "\\Tarnwick.exe").encode() in data, data[:200])
+        out, rc = pkg.driver("shortcut", h.winpath(links[0]))
+        got = dict(out)
+        self.assertEqual(rc, 0, out)
+        self.assertEqual(got.get("target", "").lower(), (WINDIR + "\\Tarnwick.exe").lower())
+        self.assertEqual(got.get("workdir", "").rstrip("\\").lower(), WINDIR.lower())
+        # Started the way the shortcut says: the installation runs.
+        shell = h.start([got["target"]], cwd=self.dir)
+        self.addCleanup(h.stop, shell)
+        h.wait_until(lambda: h.probe("find", "FrmQorMess", "*"), 40, 0.2, "the shell's command window")
+        self.assertEqual(len(h.probe("find", "*", "TarnwickMain")), 1)
+        self.assertIsNone(shell.poll())
 
     def test_link_opened_through_the_system_shell_deletes_the_entry(self):
         fav = os.path.join(self.dir, "data", "leftview", "gamefavorites.xml")

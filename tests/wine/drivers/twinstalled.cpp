@@ -10,10 +10,12 @@
 //   twinstalled products <UpgradeCode>  the installed products of that upgrade code with their
 //                                       version and installation folder
 //   twinstalled open <target>           ShellExecuteW "open" on a file or address; result=
+//   twinstalled shortcut <file.lnk>     the shortcut's target= and workdir= (IShellLinkW)
 #include <windows.h>
 #include <ole2.h>
 #include <oleauto.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <string>
@@ -160,6 +162,31 @@ int Products(const wchar_t* upgradeCode) {
   return 0;
 }
 
+int Shortcut(const wchar_t* file) {
+  CoInitialize(nullptr);
+  IShellLinkW* link = nullptr;
+  HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                reinterpret_cast<void**>(&link));
+  if (SUCCEEDED(hr)) {
+    IPersistFile* persist = nullptr;
+    hr = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist));
+    if (SUCCEEDED(hr)) {
+      hr = persist->Load(file, STGM_READ);
+      persist->Release();
+    }
+    if (SUCCEEDED(hr)) {
+      wchar_t path[MAX_PATH] = {};
+      if (SUCCEEDED(link->GetPath(path, MAX_PATH, nullptr, SLGP_RAWPATH))) Line("target", path);
+      wchar_t dir[MAX_PATH] = {};
+      if (SUCCEEDED(link->GetWorkingDirectory(dir, MAX_PATH))) Line("workdir", dir);
+    }
+    link->Release();
+  }
+  Hr("load_hr", hr);
+  CoUninitialize();
+  return SUCCEEDED(hr) ? 0 : 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -173,6 +200,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (cmd == L"exists" && argc >= 4) return Exists(argv[2], argv[3]);
   if (cmd == L"products" && argc >= 3) return Products(argv[2]);
+  if (cmd == L"shortcut" && argc >= 3) return Shortcut(argv[2]);
   if (cmd == L"open" && argc >= 3) {
     INT_PTR r = reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", argv[2], nullptr, nullptr, SW_SHOWNORMAL));
     Out("result=" + std::to_string(static_cast<long long>(r)) + "\n");
