@@ -355,6 +355,15 @@ class Upgrade(unittest.TestCase):
         self.assertEqual(dict(out).get("create_hr"), "0x00000000", out)
         self.assertEqual(registry_tree(["qorzentro"])[0], "key=qorzentro")
 
+        # The upgraded shell finds itself up to date and stays.
+        asked = self.server.requests.count("/updatainfo.txt")
+        shell = start_shell(install)
+        self.addCleanup(h.stop, shell)
+        h.wait_until(lambda: self.server.requests.count("/updatainfo.txt") > asked, 30, 0.2, "the next check")
+        time.sleep(3)
+        self.assertFalse(h.probe("find", SHELL_TITLE, "#32770"))
+        self.assertIsNone(shell.poll())
+
     def test_an_older_package_refuses_to_replace_a_newer_installation(self):
         install = pkg.install(os.path.join(self.publish, "ZentroVrindle.msi"))
         newer = "%d.%d.0" % divmod(self.newer, 100)
