@@ -12,6 +12,9 @@ wineserver's time over the same span is shown too: the shell's timers and messag
 
 The toolbar and tab strip use the real image buttons (Corvala.dll registered from the installation
 folder for the run); the browser panes are whatever the prefix provides for the WebBrowser class.
+Two more start-up rows show where the time goes: the browsers stood in by the test browser
+(twstandin.dll, registered for those runs only), and in addition no image-button library
+registered (the toolbar falls back to plain push buttons).
 
     TW_WIN_BUILD=build/win python3 bench/shell_bench.py [runs] [idle-seconds]
 """
@@ -113,26 +116,47 @@ def main():
     h.ensure()
     h.kill_wine_programs()
     inst = h.install_copy("shell_bench")
-    corvala = os.path.join(inst, "Corvala.dll")
-    h.run(["regsvr32", "/s", h.winpath(corvala)], timeout=60, check=True)
+    corvala = h.winpath(os.path.join(inst, "Corvala.dll"))
+    standin = os.path.join(h.BIN, "twstandin.dll")
+    standin = h.winpath(standin) if os.path.exists(standin) else None
+
+    def reg(dll, on):
+        h.run(["regsvr32", "/s", dll] if on else ["regsvr32", "/u", "/s", dll], timeout=60, check=on)
+
+    reg(corvala, True)
     try:
         # Warm the files and the prefix once each.
         window_time(inst, "twwindowtime.exe", "--window")
         window_time(inst, "Tarnwick.exe")
-        least, shell = [], []
+        least, shell, stood_in, plain = [], [], [], []
         for _ in range(runs):
             least.append(window_time(inst, "twwindowtime.exe", "--window"))
             shell.append(window_time(inst, "Tarnwick.exe"))
+            if standin:
+                reg(standin, True)
+                try:
+                    stood_in.append(window_time(inst, "Tarnwick.exe"))
+                    reg(corvala, False)
+                    plain.append(window_time(inst, "Tarnwick.exe"))
+                finally:
+                    reg(corvala, True)
+                    reg(standin, False)
         h.kill_wine_programs()
         used, server_used, elapsed, pids = idle_cpu(inst, idle_seconds)
     finally:
         h.kill_wine_programs()
-        h.run(["regsvr32", "/u", "/s", h.winpath(corvala)], timeout=60)
+        if standin:
+            reg(standin, False)
+        reg(corvala, False)
     lm, sm = statistics.median(least), statistics.median(shell)
     print("start to visible window, %d runs each, started from inside Wine" % runs)
     print("least window program   median %8.1f ms  (min %.1f, max %.1f)" % (lm, min(least), max(least)))
     print("Tarnwick.exe           median %8.1f ms  (min %.1f, max %.1f)  ratio %.2f (target <= 1.5)"
           % (sm, min(shell), max(shell), sm / lm))
+    for label, values in (("  browsers stood in", stood_in), ("  and no image buttons", plain)):
+        if values:
+            m = statistics.median(values)
+            print("%-22s median %8.1f ms  (min %.1f, max %.1f)  ratio %.2f" % (label, m, min(values), max(values), m / lm))
     print("idle CPU of Tarnwick.exe (pid %s) over %.1f s: %.3f s = %.2f %% of one core (target <= 1 %%)"
           % (",".join(map(str, pids)), elapsed, used, 100.0 * used / elapsed))
     if server_used is not None:
