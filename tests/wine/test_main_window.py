@@ -388,6 +388,21 @@ class PanesTabsAndFavourites(unittest.TestCase):
         self.assertEqual(s.calls(s.left, "navigate").count(("navigate", script)), 1)
         s.dismiss_message_boxes()
 
+    def test_7_a_shortened_caption_is_stored_as_it_is_shown(self):
+        s = self.s
+        tab3 = s.tabs()[2]
+        self.assertEqual(tab3[0], "123456789012345...")
+        x0, y0, x1, y1 = rect(tab3[1])
+        s.click({"rect": "%d,%d,%d,%d" % (x0, y0, x0 + 20, y1)})
+        h.wait_until(lambda: self.host_visible() == {0: False, 1: False, 3: True, 4: False}, 5,
+                     what="pane 3 alone visible")
+        s.click(s.button(2520))
+        box, texts = h.wait_until(s.message_box, 10, what="the message box")
+        self.assertEqual(texts, ["游戏收藏成功!"])
+        s.dismiss_message_boxes()
+        self.assertIn(item(b"123456789012345...", (h.PORTAL + "/g3.htm").encode()) + b"\r\n</root>\r\n",
+                      s.read_list("gamefavorites.xml"))
+
 
 class LeftPaneAfterDeletion(unittest.TestCase):
     """Deletions through the command window reload the left page; its next completed document
@@ -620,6 +635,14 @@ class LayoutAndLeftColumn(unittest.TestCase):
         s.click(s.info(self.cmd3["hwnd"]))
         h.wait_until(lambda: state() == shown, 5, what="the left column to show (Cmd_3)")
         self.check_layout(hidden=False)
+
+    def test_5_the_hide_button_hides_the_window(self):
+        s = self.s
+        s.click(s.button(8400))  # Cmd_1
+        h.wait_until(lambda: not s.visible(s.main["hwnd"]), 5, what="the window to hide")
+        self.assertIsNone(s.proc.poll(), "hidden, not closed")
+        h.probe("post", s.main["hwnd"], 0x8001, 1, 0x203)  # the tray icon's double-click shows it again
+        h.wait_until(lambda: s.visible(s.main["hwnd"]), 5, what="the window to come back")
 
 
 if __name__ == "__main__":
