@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Starts the installed suite under Wine: a Wine prefix of its own (build/win/run-prefix is not
-shared with the tests), the demo portal on 127.0.0.1, the suite installed from the installer
+"""Starts the installed suite under Wine: the build's Wine prefix (the tests' prefix, build/win/wineprefix),
+the demo portal on 127.0.0.1, the suite installed from the installer
 package (or, without one, copied and the component library registered), then the shell. Without
 $DISPLAY it uses a virtual display, takes a screenshot and ends the shell."""
 import os
