@@ -166,7 +166,7 @@ void MainWindow::StartUp() {
   AlphaWindow(0xFF00FF, hwnd_);
   // 4. and 5. The two first navigations.
   WebLeft.Navigate(installFolder_ + u"\\data\\leftview\\leftbak.html");
-  if (Web[0]) Web[0]->Navigate(std::u16string(TW_PORTAL_BASE) + u"/list.htm");
+  if (BrowserPane* pane0 = Pane(0)) pane0->Navigate(std::u16string(TW_PORTAL_BASE) + u"/list.htm");
   // 6. The tray icon.
   SysTray.Configure(hwnd_, smallIcon_, kProductName);
   SysTray.set_intray(true);
