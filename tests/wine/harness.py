@@ -232,6 +232,37 @@ def teardown():
         os.remove(STATE)
 
 
+def _port_free(port):
+    import socket
+    s = socket.socket()
+    try:
+        s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        s.bind(("127.0.0.1", port))
+        return True
+    except OSError:
+        return False
+    finally:
+        s.close()
+
+
+def take_portal_port(timeout=10.0):
+    """Stops the session's demo portal so a test can serve its own answers on the portal's port.
+    True once the port is free; False when another program still holds it. ensure() brings the
+    session's portal back."""
+    pid = _load_state().get("portal_pid")
+    if pid:
+        try:
+            os.killpg(pid, signal.SIGTERM)
+        except OSError:
+            pass
+    deadline = time.time() + timeout
+    while not _port_free(PORTAL_PORT):
+        if time.time() > deadline:
+            return False
+        time.sleep(0.1)
+    return True
+
+
 def winpath(unix_path):
     return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
 

@@ -6,11 +6,8 @@ which deletes the entry) and a Start-menu shortcut; `msiexec /x /qn` removes fil
 registration and keeps only the user's two lists. An upgrade goes the whole way a user's does: the
 portal publishes a newer package, the shell announces it, the updater downloads and opens it, and
 the installation then reports the newer version with the user's lists intact."""
-import json
 import os
 import shutil
-import signal
-import socket
 import sys
 import time
 import unittest
@@ -239,18 +236,6 @@ class Removal(unittest.TestCase):
         self.assertEqual(registry_tree(self.keys), [])
 
 
-def port_free(port):
-    s = socket.socket()
-    try:
-        s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        s.bind(("127.0.0.1", port))
-        return True
-    except OSError:
-        return False
-    finally:
-        s.close()
-
-
 class Upgrade(unittest.TestCase):
     """Version N installed, N+1 published on the portal: the shell and the updater take the
     installation to N+1. The test serves the portal itself, with the newer package published."""
@@ -299,21 +284,8 @@ class Upgrade(unittest.TestCase):
         self.set_package_opener('"%s" "%%1"' % h.winpath(os.path.join(h.BIN, "twopen.exe")))
 
     def serve_portal(self):
-        try:
-            with open(h.STATE) as f:
-                pid = json.load(f).get("portal_pid")
-        except (OSError, ValueError):
-            pid = None
-        if pid:
-            try:
-                os.killpg(pid, signal.SIGTERM)
-            except OSError:
-                pass
-        deadline = time.time() + 10
-        while not port_free(h.PORTAL_PORT):
-            if time.time() > deadline:
-                self.skipTest("port %d is held by another program" % h.PORTAL_PORT)
-            time.sleep(0.1)
+        if not h.take_portal_port():
+            self.skipTest("port %d is held by another program" % h.PORTAL_PORT)
         self.server, _ = portal.start_server(os.path.join(h.SRC, "portal", "site"), h.PORTAL_PORT,
                                              extra_roots=[self.publish])
 

@@ -3,12 +3,9 @@ test runs on the portal's loopback port: a newer version is downloaded with a co
 and opened (seen through the test prefix's installer-package opener), the same version is up to
 date, an unreachable portal and a failed package download are reported, an unreadable installed
 version is not checked, and closing is refused while the package downloads."""
-import json
 import os
 import re
 import shutil
-import signal
-import socket
 import sys
 import threading
 import time
@@ -71,18 +68,6 @@ class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
     allow_reuse_address = True
 
 
-def port_free(port):
-    s = socket.socket()
-    try:
-        s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        s.bind(("127.0.0.1", port))
-        return True
-    except OSError:
-        return False
-    finally:
-        s.close()
-
-
 class UpdaterTest(unittest.TestCase):
     """Each test holds the portal's port: the session's demo portal is stopped for the test and
     started again afterwards."""
@@ -123,21 +108,8 @@ class UpdaterTest(unittest.TestCase):
     # --- the portal's port ---
 
     def take_port(self):
-        try:
-            with open(harness.STATE) as f:
-                pid = json.load(f).get("portal_pid")
-        except (OSError, ValueError):
-            pid = None
-        if pid:
-            try:
-                os.killpg(pid, signal.SIGTERM)
-            except OSError:
-                pass
-        deadline = time.time() + 10
-        while not port_free(harness.PORTAL_PORT):
-            if time.time() > deadline:
-                self.skipTest("port %d is held by another program" % harness.PORTAL_PORT)
-            time.sleep(0.1)
+        if not harness.take_portal_port():
+            self.skipTest("port %d is held by another program" % harness.PORTAL_PORT)
 
     def serve(self, answers):
         self.server = Server(("127.0.0.1", harness.PORTAL_PORT), ScriptedHandler)
