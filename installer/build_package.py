@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Builds the Tarnwick package with wixl: Tarnwick-<major>.<minor>.msi.
 
-Usage: build_package.py --bin DIR --out FILE [--data DIR] [--number N] [--work DIR]
+Usage: build_package.py --bin DIR --out FILE [--arch x86|x64] [--data DIR] [--number N] [--work DIR]
 
   --bin     folder holding Tarnwick.exe, Corvala.dll, Feltram.exe and Brask.exe
   --data    the data folder to install (default: the repository's data/)
@@ -9,6 +9,8 @@ Usage: build_package.py --bin DIR --out FILE [--data DIR] [--number N] [--work D
             <data>/system/verinfo.dat. With a number the package installs a verinfo.dat that
             says so, which is how a newer package is made from the same programs.
   --work    folder for the generated files (default: next to --out)
+  --arch    the programs' platform (default: read from Tarnwick.exe). An x64 package installs into
+            the 64-bit program folder, its components are 64-bit and its type library is win64.
 
 wixl writes what the package definition says; what it does not know is set afterwards with
 msibuild: the user's two list files are never overwritten and stay when the product is removed
@@ -31,6 +33,7 @@ import com_registration  # noqa: E402
 # Component attributes (Component table).
 PERMANENT = 0x10
 NEVER_OVERWRITE = 0x80
+WIN64 = 0x100
 USER_DATA_COMPONENTS = ("FavoritesList", "LocalList")
 
 # The programs and their File ids in the package definition.
@@ -76,6 +79,21 @@ def file_version(path):
     return "%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
 
 
+def program_arch(path):
+    """x86 or x64, from a program's PE header (the machine field after the PE signature)."""
+    with open(path, "rb") as f:
+        head = f.read(4096)
+    pe = struct.unpack_from("<I", head, 0x3C)[0] if len(head) >= 0x40 else -1
+    if pe < 0 or head[pe:pe + 4] != b"PE\0\0":
+        raise BuildError("%s is not a Windows program" % path)
+    machine = struct.unpack_from("<H", head, pe + 4)[0]
+    if machine == 0x14C:
+        return "x86"
+    if machine == 0x8664:
+        return "x64"
+    raise BuildError("%s is for an unknown machine 0x%X" % (path, machine))
+
+
 def run(args, cwd=None):
     r = subprocess.run(args, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=300)
     if r.returncode != 0:
@@ -89,7 +107,7 @@ def table(msi, name):
     return {r.split("\t")[0]: r.split("\t")[1:] for r in rows if r}
 
 
-def build(bin_dir, out, data_dir=None, number=None, work=None):
+def build(bin_dir, out, data_dir=None, number=None, work=None, arch=None):
     data_dir = os.path.abspath(data_dir or os.path.join(SRC, "data"))
     bin_dir = os.path.abspath(bin_dir)
     out = os.path.abspath(out)
@@ -98,6 +116,14 @@ def build(bin_dir, out, data_dir=None, number=None, work=None):
         if not os.path.isfile(os.path.join(bin_dir, name)):
             raise BuildError("%s is missing from %s" % (name, bin_dir))
     os.makedirs(work, exist_ok=True)
+    arches = {program_arch(os.path.join(bin_dir, name)) for name in PROGRAMS}
+    if len(arches) != 1:
+        raise BuildError("the programs in %s are built for different platforms" % bin_dir)
+    if arch is None:
+        arch = arches.pop()
+    elif arch not in arches:
+        raise BuildError("the programs in %s are not built for %s" % (bin_dir, arch))
+    win64 = arch == "x64"
 
     verinfo = os.path.join(data_dir, "system", "verinfo.dat")
     versions = {name: file_version(os.path.join(bin_dir, name)) for name in PROGRAMS}
@@ -114,7 +140,7 @@ def build(bin_dir, out, data_dir=None, number=None, work=None):
             f.write(b"%d\r\n" % number)
 
     with open(os.path.join(work, "corvala-registration.wxi"), "w", encoding="utf-8") as f:
-        f.write(com_registration.wxi(com_registration.rows(SRC)))
+        f.write(com_registration.wxi(com_registration.rows(SRC, arch), arch))
 
     tmp = out + ".part"
     if os.path.exists(tmp):
@@ -122,14 +148,17 @@ def build(bin_dir, out, data_dir=None, number=None, work=None):
     # wixl looks sources up relative to its working folder and refuses absolute names: it runs
     # in the root folder and is given every path relative to it.
     rel = lambda p: os.path.relpath(p, "/")  # noqa: E731
-    run(["wixl", "-a", "x86", "-I", rel(work),
+    run(["wixl", "-a", arch, "-I", rel(work),
+         "-D", "Win64=" + ("yes" if win64 else "no"),
+         "-D", "ProgramFilesFolder=" + ("ProgramFiles64Folder" if win64 else "ProgramFilesFolder"),
          "-D", "Version=" + product_version(number),
          "-D", "BinDir=" + rel(bin_dir),
          "-D", "DataDir=" + rel(data_dir),
          "-D", "VerinfoFile=" + rel(verinfo),
          "-D", "ComWxi=corvala-registration.wxi",
          "-o", tmp, rel(os.path.join(HERE, "Tarnwick.wxs"))], cwd="/")
-    queries = ["UPDATE `Component` SET `Attributes` = %d WHERE `Component` = '%s'" % (PERMANENT | NEVER_OVERWRITE, c)
+    user_data = PERMANENT | NEVER_OVERWRITE | (WIN64 if win64 else 0)
+    queries = ["UPDATE `Component` SET `Attributes` = %d WHERE `Component` = '%s'" % (user_data, c)
                for c in USER_DATA_COMPONENTS]
     # Programs are versioned files: the installer compares their versions, not their hashes.
     for name, file_id in PROGRAMS.items():
@@ -141,8 +170,11 @@ def build(bin_dir, out, data_dir=None, number=None, work=None):
     # An update that matched no row would go unnoticed: read the rows back.
     components = table(tmp, "Component")
     for c in USER_DATA_COMPONENTS:
-        if c not in components or int(components[c][2]) != PERMANENT | NEVER_OVERWRITE:
+        if c not in components or int(components[c][2]) != user_data:
             raise BuildError("component %s was not marked as user data" % c)
+    for c, row in components.items():
+        if bool(int(row[2] or 0) & WIN64) != win64:
+            raise BuildError("component %s is not marked for %s" % (c, arch))
     files = table(tmp, "File")
     for name, file_id in PROGRAMS.items():
         if file_id not in files or files[file_id][3] != (versions[name] or ""):
@@ -158,9 +190,10 @@ def main():
     ap.add_argument("--data")
     ap.add_argument("--number", type=int)
     ap.add_argument("--work")
+    ap.add_argument("--arch", choices=("x86", "x64"))
     a = ap.parse_args()
     try:
-        path = build(a.bin, a.out, a.data, a.number, a.work)
+        path = build(a.bin, a.out, a.data, a.number, a.work, a.arch)
     except (BuildError, com_registration.SourceError, OSError) as e:
         sys.stderr.write("build_package.py: %s\n" % e)
         return 1

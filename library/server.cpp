@@ -28,11 +28,17 @@ const IID* const kInterfaces[] = {&DIID__Cmd_, &DIID___Cmd_, &DIID__DFiles, &DII
 
 constexpr WORD kTypeLibMajor = 1;
 constexpr WORD kTypeLibMinor = 0;
+// The type library registers under the platform of the server that holds it.
+#ifdef _WIN64
+constexpr SYSKIND kTypeLibSysKind = SYS_WIN64;
+#else
+constexpr SYSKIND kTypeLibSysKind = SYS_WIN32;
+#endif
 
 HRESULT Unregister() {
   HRESULT result = S_OK;
   // The type library's own removal first; then whatever of its keys is left.
-  UnRegisterTypeLib(LIBID_Corvala, kTypeLibMajor, kTypeLibMinor, LOCALE_NEUTRAL, SYS_WIN32);
+  UnRegisterTypeLib(LIBID_Corvala, kTypeLibMajor, kTypeLibMinor, LOCALE_NEUTRAL, kTypeLibSysKind);
   for (const IID* iid : kInterfaces) {
     HRESULT hr = win::DeleteClassesTree(L"Interface\\" + win::GuidText(*iid));
     if (FAILED(hr)) result = hr;

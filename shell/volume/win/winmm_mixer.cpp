@@ -12,10 +12,18 @@ struct ControlRecord {
   DWORD slack;
 };
 
+// The records' sizes as the platform's headers give them; the pointer and the union with a
+// pointer make the line-controls and details records larger on 64-bit Windows.
+#ifdef _WIN64
+constexpr DWORD kLineSize = 172;
+constexpr DWORD kLineControlsSize = 28;
+constexpr DWORD kDetailsSize = 32;
+#else
 constexpr DWORD kLineSize = 168;
 constexpr DWORD kLineControlsSize = 24;
-constexpr DWORD kRecordSize = 152;
 constexpr DWORD kDetailsSize = 24;
+#endif
+constexpr DWORD kRecordSize = 152;
 static_assert(sizeof(MIXERLINEA) == kLineSize, "MIXERLINEA layout");
 static_assert(sizeof(MIXERLINECONTROLSA) == kLineControlsSize, "MIXERLINECONTROLSA layout");
 static_assert(sizeof(ControlRecord) == kRecordSize, "control record layout");
