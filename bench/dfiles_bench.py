@@ -32,7 +32,7 @@ def parse(out):
 
 def run_driver(args):
     """Runs the driver under Wine; its figures plus the Linux process's peak resident size."""
-    p = subprocess.Popen(["wine"] + args, env=harness.env(), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    p = subprocess.Popen(harness.WINE + args, env=harness.env(), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
     out = b""
     deadline = time.time() + 300
     while True:

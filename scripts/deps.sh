@@ -4,7 +4,8 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ googletest libgtest-dev python3 curl
   wine wine32:i386 wine64 libwine-dev
-  g++-mingw-w64-i686 mingw-w64-tools binutils-mingw-w64-i686
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64-i686
+  binutils-mingw-w64-x86-64
   xvfb xdotool imagemagick wixl msitools locales fonts-wqy-microhei chromium)
 
 missing=()

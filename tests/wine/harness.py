@@ -2,7 +2,8 @@
 
 One session per build folder (environment TW_WIN_BUILD, default <repo>/build/win), made once and
 shared by the tests of a run:
-  - a private 32-bit Wine prefix  <build>/wineprefix (CJK font substitutes, a `.twtest` file
+  - a private Wine prefix  <build>/wineprefix of the build's platform: 32-bit for the i686 build,
+    64-bit (run through the 64-bit loader) for the x86_64 build (CJK font substitutes, a `.twtest` file
     association whose opener records what it was asked to open),
   - a generated zh_CN.UTF-8 locale, so the programs run with ANSI code page 936,
   - a private Xvfb display, and an ALSA null device so winmm offers a mixer,
@@ -41,7 +42,7 @@ PUBLISH = os.path.join(BUILD, "installer", "publish")
 
 
 def _read_config():
-    cfg = {"portal_port": 18473}
+    cfg = {"portal_port": 18473, "arch": "i686"}
     path = os.path.join(BUILD, "tw-config.json")
     if os.path.exists(path):
         with open(path) as f:
@@ -52,6 +53,14 @@ def _read_config():
 CONFIG = _read_config()
 PORTAL_PORT = int(CONFIG["portal_port"])
 PORTAL = "http://127.0.0.1:%d" % PORTAL_PORT
+
+# The build's platform decides the prefix and the loader. The `wine` and `wineserver` wrappers on
+# PATH try the 32-bit loader first, which cannot start at all on kernels without 32-bit support:
+# a 64-bit session names the 64-bit loader and server itself.
+WIN64 = CONFIG["arch"] == "x86_64"
+WINE = ["/usr/lib/wine/wine64"] if WIN64 else ["wine"]
+WINESERVER = "/usr/lib/wine/wineserver64" if WIN64 else "wineserver"
+OBJDUMP = ("x86_64" if WIN64 else "i686") + "-w64-mingw32-objdump"
 
 
 class HarnessError(AssertionError):
@@ -84,7 +93,7 @@ def env(extra=None):
     e = dict(os.environ)
     e.update({
         "WINEPREFIX": PREFIX,
-        "WINEARCH": "win32",
+        "WINEARCH": "win64" if WIN64 else "win32",
         "WINEDEBUG": "-all",
         "WINEDLLOVERRIDES": "mscoree=d;winemenubuilder.exe=d",
         "LANG": "zh_CN.UTF-8",
@@ -128,7 +137,10 @@ def _start_xvfb(st):
     deadline = time.time() + 15
     while not os.path.exists("/tmp/.X11-unix/X%d" % n):
         if time.time() > deadline or p.poll() is not None:
-            raise HarnessError("Xvfb did not start")
+            log.flush()
+            with open(log.name, errors="replace") as f:
+                said = [l.strip() for l in f if l.strip()][-2:]
+            raise HarnessError("Xvfb did not start on :%d: %s" % (n, " / ".join(said) or "no output"))
         time.sleep(0.05)
     st["xvfb_pid"] = p.pid
     st["display"] = ":%d" % n
@@ -188,17 +200,30 @@ def _make_prefix():
     if os.path.isdir(PREFIX):
         shutil.rmtree(PREFIX, ignore_errors=True)
     e = env({"WINEDLLOVERRIDES": "mscoree,mshtml=d;winemenubuilder.exe=d"})
-    subprocess.run(["wineboot", "-i"], env=e, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=180)
-    subprocess.run(["wineserver", "-w"], env=e, timeout=120)
+    log = os.path.join(BUILD, "wineboot.log")
+    with open(log, "wb") as out:
+        try:
+            r = subprocess.run(WINE + ["wineboot", "-i"], env=e, stdout=out, stderr=subprocess.STDOUT,
+                               stdin=subprocess.DEVNULL, timeout=180)
+            code = r.returncode
+        except OSError as err:  # the loader itself cannot be executed
+            out.write(str(err).encode())
+            code = -1
+    subprocess.run([WINESERVER, "-w"], env=e, timeout=120)
+    if code != 0 or not os.path.isdir(os.path.join(PREFIX, "drive_c", "windows")):
+        with open(log, errors="replace") as f:
+            said = [l.strip() for l in f if l.strip()][-3:]
+        raise HarnessError("wineboot could not make the %s prefix %s (exit %s): %s" % (
+            "64-bit" if WIN64 else "32-bit", PREFIX, code, " / ".join(said) or "no output"))
     with open(os.path.join(BUILD, "alsa-null.conf"), "w") as f:
         f.write("pcm.!default { type null }\nctl.!default { type hw card 0 }\n")
     if os.path.exists(os.path.join(BIN, "twopen.exe")):
         reg = os.path.join(BUILD, "tw-test.reg")
         with open(reg, "w", encoding="utf-16") as f:
             f.write(_opener_reg())
-        subprocess.run(["wine", "regedit", "/S", winpath(reg)], env=env(), timeout=60,
+        subprocess.run(WINE + ["regedit", "/S", winpath(reg)], env=env(), timeout=60,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        subprocess.run(["wineserver", "-w"], env=env(), timeout=60)
+        subprocess.run([WINESERVER, "-w"], env=env(), timeout=60)
     with open(marker, "w") as f:
         f.write("ok\n")
 
@@ -219,7 +244,7 @@ def ensure():
 
 def teardown():
     st = _load_state()
-    subprocess.run(["wineserver", "-k"], env=env(), timeout=30,
+    subprocess.run([WINESERVER, "-k"], env=env(), timeout=30,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     for key in ("portal_pid", "xvfb_pid"):
         pid = st.get(key)
@@ -284,7 +309,7 @@ def install_copy(name):
 def _start_wineserver():
     """A persistent wineserver started with its output detached: a server started by the first
     program would inherit that program's pipes and keep them open after it ended."""
-    subprocess.run(["wineserver", "-p"], env=env(), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+    subprocess.run([WINESERVER, "-p"], env=env(), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL, timeout=30, start_new_session=True)
 
 
@@ -298,7 +323,7 @@ def run(args, timeout=60, extra_env=None, cwd=None, check=False):
     that outlives the program cannot hold the call."""
     import tempfile
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-        p = subprocess.Popen(["wine"] + list(args), env=env(extra_env), stdout=out, stderr=err,
+        p = subprocess.Popen(WINE + list(args), env=env(extra_env), stdout=out, stderr=err,
                              stdin=subprocess.DEVNULL, cwd=cwd)
         try:
             rc = p.wait(timeout)
@@ -317,7 +342,7 @@ def run(args, timeout=60, extra_env=None, cwd=None, check=False):
 
 def start(args, extra_env=None, cwd=None):
     """Starts a program; its output is discarded (tests observe programs through the platform)."""
-    return subprocess.Popen(["wine"] + list(args), env=env(extra_env), stdout=subprocess.DEVNULL,
+    return subprocess.Popen(WINE + list(args), env=env(extra_env), stdout=subprocess.DEVNULL,
                             stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL, cwd=cwd)
 
 
@@ -395,9 +420,9 @@ def clear_opened_log():
 
 def kill_wine_programs():
     """Ends every program of the prefix (between tests), keeping the session."""
-    subprocess.run(["wineserver", "-k"], env=env(), timeout=30,
+    subprocess.run([WINESERVER, "-k"], env=env(), timeout=30,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    subprocess.run(["wineserver", "-w"], env=env(), timeout=30,
+    subprocess.run([WINESERVER, "-w"], env=env(), timeout=30,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     _start_wineserver()
 
@@ -405,8 +430,12 @@ def kill_wine_programs():
 if __name__ == "__main__":
     cmd = sys.argv[1] if len(sys.argv) > 1 else "setup"
     if cmd == "setup":
-        st = ensure()
-        print("wine session ready: display %s, prefix %s, portal %s" % (st.get("display"), PREFIX, PORTAL))
+        try:
+            st = ensure()
+        except (HarnessError, OSError, subprocess.SubprocessError) as e:
+            sys.exit("wine setup failed (%s build): %s" % (CONFIG["arch"], e))
+        print("wine session ready: %s build, %s prefix, display %s, prefix %s, portal %s" % (
+            CONFIG["arch"], "64-bit" if WIN64 else "32-bit", st.get("display"), PREFIX, PORTAL))
     elif cmd == "teardown":
         teardown()
         print("wine session ended")

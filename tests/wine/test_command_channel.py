@@ -247,7 +247,7 @@ class RelayAlone(unittest.TestCase):
         self.assertEqual(inst.read("gamefavorites.xml"), list_file([b"f0"]))
 
     def test_brask_is_windowless_and_calls_only_the_three_functions(self):
-        objdump = shutil.which("i686-w64-mingw32-objdump") or shutil.which("objdump")
+        objdump = shutil.which(h.OBJDUMP) or shutil.which("objdump")
         self.assertIsNotNone(objdump, "objdump is needed to read the program's imports")
         out = subprocess.run([objdump, "-p", os.path.join(h.BIN, "Brask.exe")], stdout=subprocess.PIPE,
                              timeout=60, check=True).stdout.decode(errors="replace")

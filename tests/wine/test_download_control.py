@@ -274,7 +274,7 @@ class DownloadControlTest(unittest.TestCase):
         self.assertEqual((v["pixel.end.left"], v["pixel.end.right"]), (background, background))
 
     def test_mouse_events_carry_buttons_and_twips(self):
-        p = subprocess.Popen(["wine", self.driver, "mouse", "20"], env=harness.env(), stdout=subprocess.PIPE,
+        p = subprocess.Popen(harness.WINE + [self.driver, "mouse", "20"], env=harness.env(), stdout=subprocess.PIPE,
                              stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
         lines = []
 
