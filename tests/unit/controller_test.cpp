@@ -149,13 +149,17 @@ TEST_F(ControllerTest, NoIndexLeftCancelsTheRequestAndChangesNothing) {
   EXPECT_TRUE(tabs.log.empty());
 }
 
-TEST_F(ControllerTest, APaneThatCannotBeCreatedCancelsTheRequestAndItsIndexIsSpent) {
+TEST_F(ControllerTest, APaneThatCannotBeCreatedCancelsTheRequestWithoutSpendingItsIndex) {
   panes.failCreate = true;
   EXPECT_FALSE(c.OnNewWindow());
+  EXPECT_EQ(c.WebMax, 0);
   EXPECT_TRUE(tabs.log.empty());
   panes.failCreate = false;
   ASSERT_TRUE(c.OnNewWindow());
-  EXPECT_EQ(c.WebMax, 2);
+  // Pane n still belongs to tab n.
+  EXPECT_EQ(c.WebMax, 1);
+  EXPECT_EQ(tabs.counter, 1);
+  EXPECT_EQ(panes.Visible(), (std::set<std::int32_t>{1}));
 }
 
 struct TitleCase {

@@ -15,8 +15,9 @@ std::optional<std::u16string> CaptionForTitle(std::u16string_view title) {
 bool Controller::OnNewWindow() {
   if (WebMax >= kMaxPaneIndex) return false;
   std::int32_t n = WebMax + 1;
+  // The index is taken only once its pane exists, so pane n and tab n stay together.
+  if (!panes_.Create(n)) return false;
   WebMax = n;
-  if (!panes_.Create(n)) return false;  // the index is spent all the same: indexes are never reused
   panes_.SetRegisterAsBrowser(n);
   panes_.HandBack(n);
   panes_.Show(n, true);
