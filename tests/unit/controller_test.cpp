@@ -179,6 +179,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TitleCase{u"http://127.0.0.1/x.htm", std::nullopt},
                       TitleCase{u"HTTP is fine", u"HTTP is fine"},  // the test is case-sensitive
                       TitleCase{u"扫雷 - 经典益智小游戏在线免费玩", u"扫雷 - 经典益智小游戏在线免..."},
+                      TitleCase{u"12345678901234\U0001F600", u"12345678901234..."},  // never half a pair
+                      TitleCase{u"1234567890123\U0001F600x", u"1234567890123\U0001F600..."},
                       TitleCase{u"", u""}));
 
 TEST_F(ControllerTest, TitlesRenameTheirTabButPaneZeroIsIgnored) {

@@ -8,7 +8,11 @@ constexpr char16_t kProductName[] = u"Tarnwick";
 
 std::optional<std::u16string> CaptionForTitle(std::u16string_view title) {
   if (title.find(u"http") != std::u16string_view::npos) return std::nullopt;
-  if (title.size() > 15) return std::u16string(title.substr(0, 15)) + u"...";
+  if (title.size() > 15) {
+    // A cut between the halves of a surrogate pair would leave a broken character: cut before it.
+    std::size_t cut = (title[14] >= 0xD800 && title[14] <= 0xDBFF) ? 14 : 15;
+    return std::u16string(title.substr(0, cut)) + u"...";
+  }
   return std::u16string(title);
 }
 

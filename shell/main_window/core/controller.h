@@ -61,7 +61,8 @@ class WindowParts {
 inline constexpr std::int32_t kMaxPaneIndex = 32767;
 
 // A page title as a tab caption: nothing when it must not change the caption (an address), else
-// at most 15 UTF-16 code units followed by "..." when longer.
+// at most 15 UTF-16 code units followed by "..." when longer (14 when the 15th would split a
+// surrogate pair).
 std::optional<std::u16string> CaptionForTitle(std::u16string_view title);
 
 class Controller {
