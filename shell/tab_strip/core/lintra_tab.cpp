@@ -123,10 +123,9 @@ void LintraTab::SetData(std::u16string data) {
   if (Slot* slot = FindMutable(current_)) slot->btn.SaveData(std::move(data));
 }
 
-void LintraTab::SetLooks(std::int64_t last, std::int64_t selected) {
+void LintraTab::SetLooks(std::int64_t selected) {
   for (auto& [index, slot] : tabs_) {
     if (index < 0) continue;
-    if (index > last) break;
     slot.btn.TabVis(kVbTrue);
     if (index == selected) slot.btn.TabVis(kVbFalse);
   }
@@ -134,7 +133,7 @@ void LintraTab::SetLooks(std::int64_t last, std::int64_t selected) {
 
 void LintraTab::SetIndex(std::int16_t index) {
   current_ = index;
-  SetLooks(kLayoutLastIndex, index);
+  SetLooks(index);
   ScrollIntoView(index);
 }
 
@@ -153,14 +152,13 @@ void LintraTab::ReLeft() {
   std::int64_t left = 0;
   for (auto& [index, slot] : tabs_) {
     if (index < 0) continue;
-    if (index > kLayoutLastIndex) break;
     slot.left = left;
     left += slot.btn.Width() - kOverlap;
   }
 }
 
 void LintraTab::TabClickProcedure(std::int32_t index) {
-  SetLooks(counter_, index);
+  SetLooks(index);
   ScrollIntoView(index);
   current_ = index;
   if (const Slot* slot = Find(index)) {
@@ -186,7 +184,6 @@ void LintraTab::LeftArrowClick() {
   std::int64_t sum = 0;
   for (const auto& [index, slot] : tabs_) {
     if (index < 0) continue;
-    if (index > kLayoutLastIndex) break;
     sum += slot.btn.Width();
   }
   if (sum - viewport_width_ < 0) return;

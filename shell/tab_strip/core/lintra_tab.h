@@ -45,7 +45,6 @@ class LintraTab {
   };
 
   static constexpr std::int32_t kOverlap = 15;            // adjacent tabs share one pixel column
-  static constexpr std::int32_t kLayoutLastIndex = 100;   // ReLeft, SetIndex and Cmd_1 walk 0..100
   static constexpr std::int32_t kArrowStep = 1000;
   static constexpr std::int64_t kStripWidth = 1000000;
   static constexpr std::int32_t kHeight = 375;
@@ -91,7 +90,7 @@ class LintraTab {
  private:
   Slot* FindMutable(std::int64_t index);
   void TabClickProcedure(std::int32_t index);
-  void SetLooks(std::int64_t last, std::int64_t selected);
+  void SetLooks(std::int64_t selected);
   void ScrollIntoView(std::int64_t index);
 
   const TextMeasurer* measurer_;
