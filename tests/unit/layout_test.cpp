@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "common/core/twips.h"
 #include "shell/main_window/core/layout.h"
+#include "shell/tab_strip/core/lintra_tab.h"
 
 namespace tw::layout {
 namespace {
@@ -47,11 +49,31 @@ TEST(Layout, MinimisedChangesNothing) {
   EXPECT_FALSE(r.changed);
 }
 
-TEST(Layout, AtTheMinimumSizeNothingIsNegativeAndBelowItSizesClampAtZero) {
-  Result r = Compute(kMinWidth, kMinHeight, false, false);
-  EXPECT_EQ(r.tabStrip.width, 0);
-  EXPECT_EQ(r.webPanel.height, 0);
-  EXPECT_GE(r.webPanel.width, 0);
+TEST(Layout, AtTheMinimumSizeEveryChildTakesItsSizeAndBelowItSizesClampAtZero) {
+  struct NoText : tabs::TextMeasurer {
+    tabs::TwipSize Measure(std::u16string_view) const override { return {0, 195}; }
+  } measurer;
+  struct NoEvents : tabs::LintraTabEvents {
+    void Click(const std::u16string&, const std::u16string&, std::int32_t) override {}
+    void TabChange(const std::u16string&, const std::u16string&, std::int32_t) override {}
+    void UnloadClick(std::int32_t) override {}
+  } events;
+  tabs::LintraTab strip(measurer, events, u"Tarnwick");
+  for (bool leftHide : {false, true}) {
+    Result r = Compute(kMinWidth, kMinHeight, leftHide, false);
+    EXPECT_TRUE(strip.SetWidth(r.tabStripSetWidth)) << leftHide;
+    EXPECT_GE(r.tabStrip.width, 0);
+    EXPECT_GE(r.webPane.width, 0);
+    EXPECT_EQ(r.webPanel.height, 0);
+  }
+  EXPECT_FALSE(strip.SetWidth(Compute(kMinWidth - 1, kMinHeight, false, false).tabStripSetWidth));
+  // In pixels the minimum is rounded up: read back in twips the window is never below it.
+  for (int dpi : {72, 96, 120, 144, 192}) {
+    PixelSize px = MinTrackSize(dpi);
+    EXPECT_GE(PixelsToTwips(px.width, dpi), kMinWidth) << dpi;
+    EXPECT_GE(PixelsToTwips(px.height, dpi), kMinHeight) << dpi;
+    EXPECT_LT(PixelsToTwips(px.width - 1, dpi), kMinWidth) << dpi;
+  }
   Result tiny = Compute(100, 100, false, false);
   for (const Box& b : {tiny.leftPanel, tiny.webLeft, tiny.hideBar, tiny.topBar, tiny.tabStrip, tiny.webPanel,
                        tiny.webPane}) {

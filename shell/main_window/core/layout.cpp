@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/core/twips.h"
+
 namespace tw::layout {
 
 std::int32_t RoundHalfEven(double v) {
@@ -10,6 +12,14 @@ std::int32_t RoundHalfEven(double v) {
   if (r > 2147483647.0) return 2147483647;
   if (r < -2147483648.0) return -2147483647 - 1;
   return static_cast<std::int32_t>(r);
+}
+
+PixelSize MinTrackSize(int dpi) {
+  if (dpi <= 0) dpi = kTwipsPerInch / 15;
+  auto up = [dpi](std::int64_t twips) {
+    return static_cast<int>((twips * dpi + kTwipsPerInch - 1) / kTwipsPerInch);
+  };
+  return {up(kMinWidth), up(kMinHeight)};
 }
 
 Result Compute(std::int32_t W, std::int32_t H, bool leftHide, bool minimised) {

@@ -23,8 +23,16 @@ inline constexpr Box kWebPane{0, 0, 3015, 2775};
 inline constexpr Box kStatusBar{3120, 6960, 15615, 435};
 // The design client area; the window's outer size adds the frame.
 inline constexpr std::int32_t kDesignClientWidth = 12855, kDesignClientHeight = 7740;
-// Smallest outer size for which no computed width or height is negative.
-inline constexpr std::int32_t kMinWidth = 2850, kMinHeight = 1780;
+// Smallest outer size at which every child takes its computed size, with the left pane shown or
+// hidden: the tab strip's SetWidth needs webPanel at least 700 wide (W - 2760 with the pane shown),
+// webPanel's height is H - 1780.
+inline constexpr std::int32_t kMinWidth = 3460, kMinHeight = 1780;
+// The same minimum in pixels at `dpi`, rounded up so that the window, read back in twips, is never
+// below it.
+struct PixelSize {
+  int width = 0, height = 0;
+};
+PixelSize MinTrackSize(int dpi);
 
 // Children that keep their design place inside TopBar and StatuBar.
 inline constexpr Box kCmd2{120, 60, 1275, 360};  // Cmd_3 shares it
