@@ -1,4 +1,5 @@
-// Text files handled as lines: read whole through the ANSI code page, split at CR LF or a lone CR,
+// Text files handled as lines: read whole through the ANSI code page, split at CR LF, a lone CR or
+// a lone LF,
 // and written back whole with CR LF after every line.
 #pragma once
 

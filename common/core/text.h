@@ -10,7 +10,7 @@
 
 namespace tw {
 
-// Splits text into lines. A line ends at CR LF or at a lone CR; a lone LF is part of the line.
+// Splits text into lines. A line ends at CR LF, at a lone CR or at a lone LF.
 // The terminators are not kept. A final line without terminator is kept; text that ends with
 // a terminator has no empty line after it. Empty text has no lines.
 std::vector<std::u16string> SplitLines(std::u16string_view text);

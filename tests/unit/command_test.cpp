@@ -137,13 +137,16 @@ TEST_F(CommandTest, AnIndexOutsideTheRecordsOnlyNormalisesLineEnds) {
   }
 }
 
-TEST_F(CommandTest, OnlyTheRecordLineGoesAndLoneLfStaysInsideItsLine) {
+TEST_F(CommandTest, OnlyTheRecordLineGoesAndALoneLfEndsALine) {
   fs.files[kFav] = "<root>\r\n<!-- <ITEM> not a record -->\r\n" + Item("a") + "\n" + Item("b") + "\r\n" + Item("c") +
                    "\r\n</root>\r\n";
-  // The second line holding "<item>" is the one with "c": "a\nb" is a single line.
   Handle(u"sub4|1");
-  EXPECT_EQ(fs.files[kFav], "<root>\r\n<!-- <ITEM> not a record -->\r\n" + Item("a") + "\n" + Item("b") +
+  EXPECT_EQ(fs.files[kFav], "<root>\r\n<!-- <ITEM> not a record -->\r\n" + Item("a") + "\r\n" + Item("c") +
                                 "\r\n</root>\r\n");
+  // A file saved with LF line ends loses only the named record.
+  fs.files[kFav] = "<root>\n" + Item("a") + "\n" + Item("b") + "\n</root>\n";
+  Handle(u"sub4|0");
+  EXPECT_EQ(fs.files[kFav], "<root>\r\n" + Item("b") + "\r\n</root>\r\n");
 }
 
 TEST_F(CommandTest, ChineseRecordsSurviveADeletionByteForByte) {

@@ -110,10 +110,16 @@ TEST_F(ListsTest, EveryClosingLineGetsACopyOfTheRecord) {
   EXPECT_EQ(fs.files[kFav], "<root>\r\n" + r + "\r\n" + r + "\r\n</root>\r\n</root>\r\n");
 }
 
-TEST_F(ListsTest, LoneCrEndsALineLoneLfDoesNotAndTheRewriteUsesCrLf) {
+TEST_F(ListsTest, LoneCrAndLoneLfEndLinesAndTheRewriteUsesCrLf) {
   fs.files[kFav] = "<root>\r<!-- a\nb -->\r\n</root>";
   EXPECT_EQ(Write(u"Abc", u"http://a/"), WriteResult::Written);
-  EXPECT_EQ(fs.files[kFav], "<root>\r\n<!-- a\nb -->\r\n" + Record("Abc", "http://a/") + "\r\n</root>\r\n");
+  EXPECT_EQ(fs.files[kFav], "<root>\r\n<!-- a\r\nb -->\r\n" + Record("Abc", "http://a/") + "\r\n</root>\r\n");
+  // A file saved with LF line ends keeps its records and takes later ones.
+  fs.files[kFav] = "<root>\n" + Record("Abc", "http://a/") + "\n</root>\n";
+  ASSERT_EQ(Write(u"Def", u"http://d/"), WriteResult::Written);
+  ASSERT_EQ(Write(u"Ghi", u"http://g/"), WriteResult::Written);
+  EXPECT_EQ(fs.files[kFav], "<root>\r\n" + Record("Abc", "http://a/") + "\r\n" + Record("Def", "http://d/") +
+                                "\r\n" + Record("Ghi", "http://g/") + "\r\n</root>\r\n");
 }
 
 TEST_F(ListsTest, ChineseTitlesRoundTripThroughCodePage936ByteForByte) {

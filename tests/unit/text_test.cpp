@@ -8,9 +8,9 @@
 namespace tw {
 namespace {
 
-TEST(SplitLines, CrLfAndLoneCrEndLinesButLoneLfDoesNot) {
-  auto lines = SplitLines(u"a\r\nb\rc\nd\r\n\r\ne");
-  std::vector<std::u16string> want{u"a", u"b", u"c\nd", u"", u"e"};
+TEST(SplitLines, CrLfLoneCrAndLoneLfEndLines) {
+  auto lines = SplitLines(u"a\r\nb\rc\nd\r\n\r\ne\n\rf");
+  std::vector<std::u16string> want{u"a", u"b", u"c", u"d", u"", u"e", u"", u"f"};
   EXPECT_EQ(lines, want);
   EXPECT_TRUE(SplitLines(u"").empty());
   EXPECT_EQ(SplitLines(u"x\r\n"), std::vector<std::u16string>{u"x"});

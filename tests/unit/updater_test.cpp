@@ -103,6 +103,9 @@ TEST(ShellUpdateCheckTest, ReadsBothFilesUnderTheInstallationFolder) {
   EXPECT_EQ(ShellUpdateCheck(fs, codec, u"C:\\T"), CheckOutcome::Update);
   fs.files[u"C:\\T\\data\\updata.tmp"] = "105\r\n";
   EXPECT_EQ(ShellUpdateCheck(fs, codec, u"C:\\T"), CheckOutcome::NoUpdate);
+  fs.files[u"C:\\T\\data\\system\\verinfo.dat"] = "100\n105\n";
+  fs.files[u"C:\\T\\data\\updata.tmp"] = "106\n";
+  EXPECT_EQ(ShellUpdateCheck(fs, codec, u"C:\\T"), CheckOutcome::Update);
   fs.files.erase(u"C:\\T\\data\\updata.tmp");
   EXPECT_EQ(ShellUpdateCheck(fs, codec, u"C:\\T"), CheckOutcome::CouldNotCheck);
 }
@@ -176,6 +179,14 @@ TEST_F(UpdaterFlowTest, NewerVersionDownloadsAndOpensThePackage) {
                            "timer off", "cancel info", kPackage, "status 已找到最新版本,正在升级,已完成:42.5%",
                            "status 已找到最新版本,正在升级,已完成:100.0%", "open C:\\T\\data\\Zentronew.msi", "close"}));
   EXPECT_EQ(flow.state(), UpdaterFlow::State::Done);
+}
+
+TEST_F(UpdaterFlowTest, UpdateInformationWithLfLineEndsStartsTheUpdate) {
+  Installed("105\n");
+  Published("106\n");
+  flow.Load();
+  flow.InfoComplete(4);
+  EXPECT_EQ(flow.state(), UpdaterFlow::State::Waiting);
 }
 
 TEST_F(UpdaterFlowTest, SameVersionIsUpToDate) {

@@ -18,19 +18,19 @@ struct Span {
   std::size_t begin, end;
 };
 
-// Line boundaries by the same rules as SplitLines, on the bytes.
+// Line boundaries by the same rules as SplitLines, on the bytes: CR LF, a lone CR or a lone LF.
 std::vector<Span> LineSpans(std::string_view bytes) {
   std::vector<Span> spans;
+  const std::size_t size = bytes.size();
   std::size_t start = 0;
-  for (;;) {
-    const void* cr = start < bytes.size() ? std::memchr(bytes.data() + start, '\r', bytes.size() - start) : nullptr;
-    if (!cr) break;
-    const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(cr) - bytes.data());
+  for (std::size_t at = 0; at < size; ++at) {
+    const char c = bytes[at];
+    if (c != '\r' && c != '\n') continue;
     spans.push_back({start, at});
+    if (c == '\r' && at + 1 < size && bytes[at + 1] == '\n') ++at;
     start = at + 1;
-    if (start < bytes.size() && bytes[start] == '\n') ++start;
   }
-  if (start < bytes.size()) spans.push_back({start, bytes.size()});
+  if (start < size) spans.push_back({start, size});
   return spans;
 }
 
@@ -67,8 +67,8 @@ class ByteFinder {
   std::size_t anchor_ = 0;
 };
 
-// Calls onLine(line index) for every line that holds `needle` (which holds no CR, so each hit lies
-// inside one line), in order and once per line, until onLine returns false.
+// Calls onLine(line index) for every line that holds `needle` (a hit across a line end is not
+// inside any line), in order and once per line, until onLine returns false.
 template <class F>
 void ForLinesHolding(std::string_view bytes, const std::vector<Span>& spans, std::string_view needle, F&& onLine) {
   if (needle.empty()) return;

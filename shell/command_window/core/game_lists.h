@@ -55,8 +55,8 @@ enum class DeleteResult {
   WriteFailed,
 };
 
-// The steps of WriteXML and DelXMLnode on the bytes of a list file. Lines end at CR LF or a lone
-// CR (a lone LF belongs to its line); `out` receives the new content with CR LF after every line.
+// The steps of WriteXML and DelXMLnode on the bytes of a list file. Lines end at CR LF, a lone CR
+// or a lone LF; `out` receives the new content with CR LF after every line.
 // Lines that are kept are kept byte for byte. Both refuse (TooLarge) more than kMaxListLines lines.
 //
 // The bytes CR, LF and '<' stand only for themselves in every ANSI code page (they never occur
