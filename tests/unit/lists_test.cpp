@@ -26,7 +26,7 @@ std::string Record(const std::string& title, const std::string& url) {
 
 class ListsTest : public ::testing::Test {
  protected:
-  WriteResult Write(const std::u16string& title, const std::u16string& url,
+  WriteResult Write(std::u16string_view title, std::u16string_view url,
                     std::u16string_view file = kFavoritesFile) {
     return WriteXML(fs, gbk, kFolder, file, title, url);
   }
@@ -54,36 +54,23 @@ TEST_F(ListsTest, RecordsStayOldestFirstAndOtherLinesAreKept) {
                                 Record("Two", "http://a/2") + "\r\n</root>\r\n");
 }
 
-TEST_F(ListsTest, DuplicatesAreRefusedByTitleAndLeaveTheFileByteForByte) {
-  const std::string before = kHeader + Record("Abc", "http://a/abc") + "\r\n</root>\r\n";
-  struct Case { std::u16string title; const char* why; };
-  const Case cases[] = {
-      {u"Abc", "same title, other address"},
-      {u"Ab", "substring of a title"},
-      {u"root", "part of the root tags"},
-      {u"item", "part of a record's tags"},
-      {u"a/ab", "part of an address"},
-      {u"xml version", "part of the declaration"},
-      {u"", "empty title, non-empty lines exist"},
-  };
-  for (const auto& c : cases) {
+TEST_F(ListsTest, OnlyARecordWithTheSameStoredTitleIsADuplicateAndLeavesTheFileByteForByte) {
+  const std::string before = kHeader + Record("Google", "http://a/abc") + "\r\n" + Record("a&lt;b", "http://a/") +
+                             "\r\n</root>\r\n<!-- Zed -->\r\n" + Record("Late", "http://l/") + "\r\n";
+  for (const std::u16string_view title : {u"Google", u"a<b", u"Late"}) {
     fs.files[kFav] = before;
     fs.writes = 0;
-    EXPECT_EQ(Write(c.title, u"http://other/"), WriteResult::Duplicate) << c.why;
-    EXPECT_EQ(fs.files[kFav], before) << c.why;
-    EXPECT_EQ(fs.writes, 0) << c.why;
+    EXPECT_EQ(Write(title, u"http://other/"), WriteResult::Duplicate) << ToUtf8(title);
+    EXPECT_EQ(fs.files[kFav], before) << ToUtf8(title);
+    EXPECT_EQ(fs.writes, 0) << ToUtf8(title);
   }
-}
-
-TEST_F(ListsTest, ATitleFoundOnlyAfterTheClosingLineIsStillADuplicate) {
-  fs.files[kFav] = kHeader + "</root>\r\n<!-- Zed -->\r\n";
-  EXPECT_EQ(Write(u"Zed", u"http://z/"), WriteResult::Duplicate);
-}
-
-TEST_F(ListsTest, EmptyTitleIsAcceptedWhenEveryLineIsEmptyButTheClosingOne) {
-  // "</root>" is non-empty, so an empty title is always refused by a well-formed file.
-  fs.files[kFav] = "\r\n</root>\r\n";
-  EXPECT_EQ(Write(u"", u"http://e/"), WriteResult::Duplicate);
+  // Parts of titles, tags, addresses or other lines are new titles.
+  for (const std::u16string_view title : {u"Go", u"Googles", u"item", u"txt", u"root", u"a/abc", u"xml version", u"Zed",
+                                      u"a&lt;b", u""}) {
+    fs.files[kFav] = before;
+    EXPECT_EQ(Write(title, u"http://other/"), WriteResult::Written) << ToUtf8(title);
+  }
+  EXPECT_EQ(Write(u"", u"http://again/"), WriteResult::Duplicate);
 }
 
 TEST_F(ListsTest, WithoutAClosingLineNothingIsWrittenAndFailureIsReported) {
@@ -273,9 +260,10 @@ WriteResult ReferenceInsert(std::u16string_view text, std::u16string_view title,
   if (lines.size() > kMaxListLines) return WriteResult::TooLarge;
   const std::size_t last = lines.size();
   std::size_t closings = 0;
+  const std::u16string element = u"<txt>" + std::u16string(title) + u"</txt>";
   for (std::size_t i = 0; i < last; ++i) {
-    const bool holds = title.empty() ? !lines[i].empty() : lines[i].find(title) != std::u16string::npos;
-    if (holds) return WriteResult::Duplicate;
+    if (lines[i].find(u"<item>") != std::u16string::npos && lines[i].find(element) != std::u16string::npos)
+      return WriteResult::Duplicate;
     if (lines[i].find(u"</root>") != std::u16string::npos) {
       lines[i] = std::u16string(record);
       lines.push_back(u"</root>");
@@ -308,8 +296,9 @@ TEST(LineBuffer, InsertAndRemoveFollowTheLineRulesOnRandomTexts) {
   // lines, repeated closing tags and records, and double-byte characters whose bytes contain the
   // title's bytes ("丄" is 0x81 0x41: its second byte is "A").
   const std::u16string pieces[] = {u"\r\n", u"\r", u"\n", u"<item>", u"</root>", u"<root>", u"</ro", u"ot>",
-                                   u"<it", u"em>", u"Abc", u"A", u"连连看", u" ", u"x", u"丄", u"丄bc"};
-  const std::u16string titles[] = {u"", u"Abc", u"A", u"连连看", u"root", u"zzz", u"A\rb", u"丄"};
+                                   u"<it", u"em>", u"Abc", u"A", u"连连看", u" ", u"x", u"丄", u"丄bc",
+                                   u"<txt>", u"</txt>", u"<txt>Abc</txt>", u"<item><txt>A</txt>"};
+  const std::u16string titles[] = {u"", u"Abc", u"A", u"连连看", u"root", u"zzz", u"A\rb", u"A\nb", u"丄"};
   test::IconvCodec gbk;
   ASSERT_EQ(gbk.Encode(u"丄"), "\x81\x41");
   const std::string record = gbk.Encode(u"<item>R</item>");

@@ -180,18 +180,17 @@ WriteResult InsertRecord(std::string_view bytes, const AnsiCodec& codec, std::u1
   const std::vector<Span> spans = LineSpans(bytes);
   if (spans.size() > kMaxListLines) return WriteResult::TooLarge;
 
+  // A record's title element holding exactly the title's bytes. The element starts and ends with
+  // '<', which is never part of a double-byte character, so a hit is the whole title and nothing
+  // else.
   bool duplicate = false;
-  if (storedTitle.empty()) {
-    duplicate = std::any_of(spans.begin(), spans.end(), [](const Span& l) { return l.end > l.begin; });
-  } else if (storedTitle.find(u'\r') == std::u16string_view::npos) {
-    // A title with a CR fits in no line. Otherwise its bytes are looked for, and a line that holds
-    // them is decoded to see whether they are the title or the halves of other characters.
-    const std::string titleBytes = codec.Encode(storedTitle);
-    ForLinesHolding(bytes, spans, titleBytes, [&](std::size_t line) {
-      duplicate = codec.Decode(LineOf(bytes, spans[line])).find(storedTitle) != std::u16string::npos;
-      return !duplicate;
-    });
-  }
+  std::string element(kTitleOpen);
+  element += codec.Encode(storedTitle);
+  element += kTitleClose;
+  ForLinesHolding(bytes, spans, element, [&](std::size_t line) {
+    duplicate = LineOf(bytes, spans[line]).find(kItemTag) != std::string_view::npos;
+    return !duplicate;
+  });
   if (duplicate) return WriteResult::Duplicate;
 
   std::vector<std::size_t> closing;

@@ -17,6 +17,7 @@ inline constexpr std::u16string_view kLocalFile = u"gamelocal.xml";
 // The tags the line rules look for, as the file holds them (ASCII in every ANSI code page).
 inline constexpr std::string_view kRootClose = "</root>";
 inline constexpr std::string_view kItemTag = "<item>";
+inline constexpr std::string_view kTitleOpen = "<txt>", kTitleClose = "</txt>";
 
 // The line buffer's index is a signed 16-bit number: a list file holds at most this many lines.
 inline constexpr std::size_t kMaxListLines = 32767;
@@ -36,7 +37,7 @@ std::u16string RecordLine(std::u16string_view storedTitle, std::u16string_view s
 
 enum class WriteResult {
   Written,      // the record took the place of the closing line
-  Duplicate,    // the title already occurs in the file; nothing written
+  Duplicate,    // a record already has this title; nothing written
   NoRootLine,   // no line holds "</root>"; nothing written
   NotFound,     // the list file does not exist
   Unreadable,   // it could not be read
@@ -61,12 +62,11 @@ enum class DeleteResult {
 //
 // The bytes CR, LF and '<' stand only for themselves in every ANSI code page (they never occur
 // inside a double-byte character, whose second byte is 0x40 or above), so lines and the tags are
-// found on the bytes themselves; text is decoded only where the title's bytes are found, to confirm
-// that the title itself stands there.
+// found on the bytes themselves, and so is a record's title between its tags.
 //
-// InsertRecord tests every line in order: a line that contains storedTitle (an empty title is
-// contained in every non-empty line) makes the result Duplicate; otherwise every line that contains
-// "</root>" is replaced by the record and one "</root>" line per replaced line is appended.
+// InsertRecord refuses (Duplicate) a title that a record already has: a line holding "<item>" and
+// "<txt>" + storedTitle + "</txt>". Otherwise every line that contains "</root>" is replaced by the
+// record and one "</root>" line per replaced line is appended.
 // `out` is only set on Written.
 WriteResult InsertRecord(std::string_view bytes, const AnsiCodec& codec, std::u16string_view storedTitle,
                          std::string_view record, std::string& out);
@@ -77,7 +77,7 @@ enum class RemoveResult { Removed, NoSuchRecord, TooLarge };
 RemoveResult RemoveRecord(std::string& bytes, std::int32_t index);
 
 // Appends a record for title and url to the list file fileName in the list folder. The title is
-// stored escaped and as the code page can hold it, and the duplicate test looks for exactly that.
+// stored escaped and as the code page can hold it, and the duplicate test compares exactly that.
 WriteResult WriteXML(FileSystem& fs, const AnsiCodec& codec, std::u16string_view installFolder,
                      std::u16string_view fileName, std::u16string_view title, std::u16string_view url);
 
