@@ -98,6 +98,25 @@ class LeftPageTest(unittest.TestCase):
         self.assertRegex(dom, r'<div id="gamelocal"[^>]*style="display: block;"')
         self.assertIn('id="head_sub3" class="head on"', dom)
 
+    def test_further_delete_clicks_are_ignored_until_the_list_is_redrawn(self):
+        write_list(self.dir, "gamefavorites.xml", [item("A", "http://127.0.0.1/a"), item("B", "http://127.0.0.1/b")])
+        write_list(self.dir, "gamelocal.xml", [item("C", "http://127.0.0.1/c")])
+        # Each click is recorded as sent or ignored by the page; the probe itself follows no link.
+        probe = """<script>function probe() {
+  var r = [];
+  document.addEventListener("click", function (e) { r.push(e.defaultPrevented ? "ignored" : "sent"); e.preventDefault(); });
+  function del(box, n) { document.querySelectorAll("#" + box + " a.del")[n].click(); }
+  del("gamefavorites", 0); del("gamefavorites", 0); del("gamefavorites", 1); del("gamelocal", 0);
+  get_xml("gamefavorites.xml", "gamefavorites");
+  del("gamefavorites", 1);
+  document.body.setAttribute("data-clicks", r.join(","));
+}</script></body>"""
+        with open(os.path.join(self.dir, "leftbak.html"), encoding="utf-8") as f:
+            page = f.read()
+        with open(os.path.join(self.dir, "probed.html"), "w", encoding="utf-8") as f:
+            f.write(page.replace('onload="init()"', 'onload="init(); probe()"').replace("</body>", probe))
+        self.assertIn('data-clicks="sent,ignored,ignored,sent,sent"', self.dom("probed.html"))
+
 
 if __name__ == "__main__":
     unittest.main()
