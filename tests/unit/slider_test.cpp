@@ -83,25 +83,23 @@ TEST_F(Drag, KnobFollowsThePointerAndReportsEveryAcceptedMove) {
   EXPECT_FLOAT_EQ(s.Element(SliderElement::bg2).width, 849 - 240);
 }
 
-TEST_F(Drag, MovesPastTheLeftEndAreIgnored) {
+TEST_F(Drag, AMovePastTheLeftEndTakesTheKnobToIt) {
   Press();
-  MoveKnobTo(260);
-  MoveKnobTo(240);  // not strictly right of the track's left edge
-  MoveKnobTo(100);
-  EXPECT_EQ(rec.volumes, std::vector<float>{1});
-  EXPECT_FLOAT_EQ(KnobLeft(), 260);
+  MoveKnobTo(849);
+  MoveKnobTo(100);  // one fast move from 40 to far left of the track
+  EXPECT_EQ(rec.volumes, (std::vector<float>{40, 0}));
+  EXPECT_FLOAT_EQ(KnobLeft(), 240);
+  EXPECT_FLOAT_EQ(s.Element(SliderElement::bg2).width, 0);
   MoveKnobTo(241);
   EXPECT_EQ(rec.volumes.back(), 0);
 }
 
-TEST_F(Drag, MovesPastTheTrackWidthAreIgnored) {
+TEST_F(Drag, AMovePastTheTrackWidthTakesTheKnobToIt) {
   Press();
-  MoveKnobTo(1750);
-  MoveKnobTo(1769);
-  MoveKnobTo(1770);  // not strictly less than the track's width
+  MoveKnobTo(1500);
   MoveKnobTo(2000);
-  EXPECT_EQ(rec.volumes, (std::vector<float>{100, 100}));
-  EXPECT_FLOAT_EQ(KnobLeft(), 1769);
+  EXPECT_EQ(rec.volumes, (std::vector<float>{83, 100}));
+  EXPECT_FLOAT_EQ(KnobLeft(), 1770);
 }
 
 TEST_F(Drag, TinyDragRightFromFullVolumeReportsFull) {

@@ -1,6 +1,7 @@
 #include "shell/volume/core/volume_slider.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "shell/volume/core/mixer_module.h"
 
@@ -59,8 +60,10 @@ void VolumeSlider::MouseMove(float x, float /*y*/) {
 void VolumeSlider::DragTo(float x) {
   const float left = Element(SliderElement::volbtn).left;
   const float pointer = x - left;  // relative to the knob's left edge
-  const float candidate = left + pointer - kKnobWidth / 2;
-  if (!(candidate > kTrackLeft) || !(candidate < kTrackWidth)) return;
+  float candidate = left + pointer - kKnobWidth / 2;
+  if (std::isnan(candidate)) return;
+  // A pointer that went past an end takes the knob to that end, however far the last move jumped.
+  candidate = std::clamp(candidate, kTrackLeft, kTrackWidth);
   PlaceKnob(candidate);
   if (events_) events_->VolChange(VolumeForKnobLeft(candidate));
 }

@@ -39,7 +39,7 @@ enum class MouseButton { Left, Right, Middle };
 class VolumeSlider {
  public:
   static constexpr float kTrackLeft = 240;    // bg's left edge
-  static constexpr float kTrackWidth = 1770;  // bg's width: the drag limit on the right
+  static constexpr float kTrackWidth = 1770;  // bg's width: the knob's rightmost left edge in a drag
   static constexpr float kFillLeft = 360;
   static constexpr float kKnobWidth = 195;
   static constexpr int kWidthTwips = 2295;    // the shell's instance
