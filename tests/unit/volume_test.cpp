@@ -241,7 +241,10 @@ INSTANTIATE_TEST_SUITE_P(
                       WriteCase{kMaxI, 0, 100, 2147483600}, WriteCase{kMaxI, 0, kMaxI, kMaxI},
                       // small ranges are written unscaled, still clamped
                       WriteCase{100, 0, 37, 37}, WriteCase{100, 0, 150, 100}, WriteCase{15, 0, 10, 10},
-                      WriteCase{15, 0, 20, 15}, WriteCase{100, 10, 3, 10}, WriteCase{100, 0, -5, 0}));
+                      WriteCase{15, 0, 20, 15}, WriteCase{100, 0, -5, 0},
+                      // any other minimum: 0-100 over the whole range
+                      WriteCase{900, 100, 0, 100}, WriteCase{900, 100, 50, 500}, WriteCase{900, 100, 100, 900},
+                      WriteCase{900, 100, 150, 900}, WriteCase{900, 100, -5, 100}, WriteCase{100, 10, 3, 13}));
 
 struct ReadCase {
   std::int32_t maximum;
@@ -268,10 +271,24 @@ INSTANTIATE_TEST_SUITE_P(
                       ReadCase{200, 0, 1, 0}, ReadCase{200, 0, 3, 2}, ReadCase{200, 0, 5, 2},
                       // raw x 100 beyond 32 bits
                       ReadCase{kMaxI, 0, kMaxI, 100}, ReadCase{kMaxI, 0, kMaxI / 2, 50},
-                      // the minimum is subtracted on the 0-100 scale
-                      ReadCase{1000, 10, 500, 40},
+                      // any other minimum: the inverse of writing
+                      ReadCase{1000, 10, 500, 49}, ReadCase{900, 100, 100, 0}, ReadCase{900, 100, 900, 100},
+                      ReadCase{900, 100, 50, 0}, ReadCase{900, 100, 1000, 100},
                       // small ranges are read unscaled
                       ReadCase{100, 0, 42, 42}, ReadCase{15, 0, 15, 15}));
+
+TEST(Module2Read, EveryVolumeReadsBackAsItself) {
+  for (std::int32_t minimum : {0, 100}) {
+    SimDevice dev;
+    dev.AddLine(kComponentSpeakers, minimum == 0 ? 65535 : 900, true, minimum);
+    Module2 mod(dev);
+    ASSERT_TRUE(mod.OpenMixer(0));
+    for (std::int32_t v = 0; v <= 100; ++v) {
+      mod.SetSlotVolume(0, v);
+      EXPECT_EQ(mod.GetSlotVolume(0), v) << "minimum " << minimum;
+    }
+  }
+}
 
 TEST(Module2Mute, WritesOneOrZeroAndReadsTrueForNonZero) {
   SimDevice dev;

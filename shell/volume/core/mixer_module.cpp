@@ -1,5 +1,6 @@
 #include "shell/volume/core/mixer_module.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -77,7 +78,14 @@ bool Module2::SetControlValue(MixerHandle mixer, const MixerControlRecord& recor
   // A record that names no control must not reach whichever control happens to carry its id.
   if (mixer == 0 || !record.valid) return false;
   std::int64_t v = value;
-  if (record.maximum > 100) v *= record.maximum / 100;  // both factors are 32-bit: no overflow in 64
+  if (record.minimum != 0) {
+    // 0-100 spread evenly over minimum..maximum, so that reading gives every volume back.
+    const std::int64_t range = static_cast<std::int64_t>(record.maximum) - record.minimum;
+    const double share = std::clamp<std::int64_t>(v, 0, 100) * static_cast<double>(range) / 100.0;
+    v = record.minimum + static_cast<std::int64_t>(RoundHalfEven(share));
+  } else if (record.maximum > 100) {
+    v *= record.maximum / 100;  // both factors are 32-bit: no overflow in 64
+  }
   if (v > record.maximum) v = record.maximum;
   if (v < record.minimum) v = record.minimum;
   return device_.SetControlDetails(mixer, record.controlId, static_cast<std::int32_t>(v)) == kMixerOk;
@@ -87,9 +95,15 @@ std::int32_t Module2::GetControlValue(MixerHandle mixer, const MixerControlRecor
   if (mixer == 0 || !record.valid) return 0;
   std::int32_t raw = 0;
   if (device_.GetControlDetails(mixer, record.controlId, &raw) != kMixerOk) raw = 0;
+  if (record.minimum != 0) {
+    // The inverse of writing.
+    const std::int64_t range = static_cast<std::int64_t>(record.maximum) - record.minimum;
+    if (range <= 0) return 0;
+    const double share = static_cast<double>(static_cast<std::int64_t>(raw) - record.minimum) * 100.0 / range;
+    return ClampToInt32(RoundHalfEven(std::clamp(share, 0.0, 100.0)));
+  }
   if (record.maximum <= 100) return raw;
-  const double scaled = static_cast<double>(static_cast<std::int64_t>(raw) * 100) / record.maximum -
-                        static_cast<double>(record.minimum);
+  const double scaled = static_cast<double>(static_cast<std::int64_t>(raw) * 100) / record.maximum;
   return ClampToInt32(RoundHalfEven(scaled));
 }
 
