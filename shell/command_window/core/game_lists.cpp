@@ -22,13 +22,18 @@ struct Span {
 std::vector<Span> LineSpans(std::string_view bytes) {
   std::vector<Span> spans;
   const std::size_t size = bytes.size();
-  std::size_t start = 0;
-  for (std::size_t at = 0; at < size; ++at) {
-    const char c = bytes[at];
-    if (c != '\r' && c != '\n') continue;
+  // The next CR and the next LF at or after `from`, each searched again only once passed.
+  auto next = [&](char c, std::size_t from) {
+    const void* hit = from < size ? std::memchr(bytes.data() + from, c, size - from) : nullptr;
+    return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - bytes.data()) : size;
+  };
+  std::size_t start = 0, cr = next('\r', 0), lf = next('\n', 0);
+  while (cr < size || lf < size) {
+    const std::size_t at = std::min(cr, lf);
     spans.push_back({start, at});
-    if (c == '\r' && at + 1 < size && bytes[at + 1] == '\n') ++at;
-    start = at + 1;
+    start = at == cr && lf == cr + 1 ? cr + 2 : at + 1;  // CR LF is one line end
+    if (cr < start) cr = next('\r', start);
+    if (lf < start) lf = next('\n', start);
   }
   if (start < size) spans.push_back({start, size});
   return spans;
