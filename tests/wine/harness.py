@@ -209,7 +209,8 @@ def _make_prefix():
         except OSError as err:  # the loader itself cannot be executed
             out.write(str(err).encode())
             code = -1
-    subprocess.run([WINESERVER, "-w"], env=e, timeout=120)
+    if code == 0:
+        subprocess.run([WINESERVER, "-w"], env=e, timeout=120)
     if code != 0 or not os.path.isdir(os.path.join(PREFIX, "drive_c", "windows")):
         with open(log, errors="replace") as f:
             said = [l.strip() for l in f if l.strip()][-3:]
