@@ -188,4 +188,48 @@ HRESULT EnumPoints(ConnectionPoint* const* points, UINT count, IEnumConnectionPo
   return ComObject<PointEnum>::Create(IID_IEnumConnectionPoints, reinterpret_cast<void**>(out), std::move(items));
 }
 
+ByRefArgs::~ByRefArgs() {
+  for (UINT i = 0; i < count_; ++i) {
+    if (V_VT(&args_[i]) == (VT_BSTR | VT_BYREF)) SysFreeString(values_[i].b);
+  }
+}
+
+ByRefArgs::Slot* ByRefArgs::Add(VARTYPE vt) {
+  if (count_ == kMax) return nullptr;  // no event of the library carries more
+  VARIANT& v = args_[count_];
+  VariantInit(&v);
+  V_VT(&v) = static_cast<VARTYPE>(vt | VT_BYREF);
+  Slot* slot = &values_[count_++];
+  V_BYREF(&v) = slot;
+  return slot;
+}
+
+ByRefArgs& ByRefArgs::Long(LONG value) {
+  if (Slot* slot = Add(VT_I4)) slot->l = value;
+  return *this;
+}
+
+ByRefArgs& ByRefArgs::Short(SHORT value) {
+  if (Slot* slot = Add(VT_I2)) slot->s = value;
+  return *this;
+}
+
+ByRefArgs& ByRefArgs::Float(float value) {
+  if (Slot* slot = Add(VT_R4)) slot->f = value;
+  return *this;
+}
+
+ByRefArgs& ByRefArgs::Text(const std::wstring& value) {
+  return Text(SysAllocStringLen(value.data(), static_cast<UINT>(value.size())));
+}
+
+ByRefArgs& ByRefArgs::Text(BSTR value) {
+  if (Slot* slot = Add(VT_BSTR)) {
+    slot->b = value;
+  } else {
+    SysFreeString(value);
+  }
+  return *this;
+}
+
 }  // namespace tw::win

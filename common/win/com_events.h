@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <ocidl.h>
 
+#include <string>
 #include <vector>
 
 namespace tw::win {
@@ -56,5 +57,38 @@ class ConnectionPoint final : public IConnectionPoint {
 // IConnectionPointContainer::FindConnectionPoint and EnumConnectionPoints over the owner's points.
 HRESULT FindPoint(ConnectionPoint* const* points, UINT count, REFIID iid, IConnectionPoint** out);
 HRESULT EnumPoints(ConnectionPoint* const* points, UINT count, IEnumConnectionPoints** out);
+
+// Event arguments passed by reference, in declared order: a handler may change them. Strings are
+// freed after the event (whichever one a handler left in place).
+class ByRefArgs {
+ public:
+  ByRefArgs() = default;
+  ByRefArgs(const ByRefArgs&) = delete;
+  ByRefArgs& operator=(const ByRefArgs&) = delete;
+  ~ByRefArgs();
+
+  ByRefArgs& Long(LONG value);
+  ByRefArgs& Short(SHORT value);
+  ByRefArgs& Float(float value);
+  ByRefArgs& Text(const std::wstring& value);
+  // Takes ownership of an already built string.
+  ByRefArgs& Text(BSTR value);
+
+  const VARIANT* args() const { return args_; }
+  UINT count() const { return count_; }
+
+ private:
+  static constexpr UINT kMax = 4;
+  union Slot {
+    LONG l;
+    SHORT s;
+    float f;
+    BSTR b;
+  };
+  Slot* Add(VARTYPE vt);
+  Slot values_[kMax]{};
+  VARIANT args_[kMax]{};
+  UINT count_ = 0;
+};
 
 }  // namespace tw::win

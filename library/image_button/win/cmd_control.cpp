@@ -9,13 +9,10 @@
 
 #include <initializer_list>
 #include <optional>
+#include <span>
 #include <string>
 
-#include "common/win/com_bag.h"
-#include "common/win/com_dispatch.h"
-#include "common/win/com_events.h"
-#include "common/win/com_object.h"
-#include "common/win/com_ptr.h"
+#include "common/win/ax_control.h"
 #include "common/core/twips.h"
 #include "corvala_h.h"
 #include "library/corvala_classes.h"
@@ -55,12 +52,8 @@ const win::DispName kNames[] = {
     {L"InitCtlSet", kDispInitCtlSet},
 };
 
-// Bag keys, in the order they are read and written.
-const wchar_t* const kPictureKeys[] = {L"Picture", L"PicturePoint", L"PictureDown"};
-
 constexpr UINT_PTR kLeaveTimer = 1;
 constexpr UINT kLeaveInterval = 1;
-constexpr DWORD kStreamVersion = 1;
 
 int ScreenDpi() {
   HDC dc = GetDC(nullptr);
@@ -85,302 +78,73 @@ std::optional<TwipSize> PictureSize(IPictureDisp* picture) {
   return TwipSize{(static_cast<std::int64_t>(w) * 1440 + 1270) / 2540, (static_cast<std::int64_t>(h) * 1440 + 1270) / 2540};
 }
 
-class CmdControl : public IDispatch,
-                   public IOleObject,
-                   public IOleInPlaceObject,
-                   public IOleInPlaceActiveObject,
-                   public IOleControl,
-                   public IViewObject2,
-                   public IPersistPropertyBag,
-                   public IPersistStreamInit,
-                   public IProvideClassInfo2,
-                   public IConnectionPointContainer,
-                   private image_button::View,
-                   private image_button::Events {
+class CmdControl : public win::AxControl<CmdControl>, private image_button::View, private image_button::Events {
  public:
-  CmdControl()
-      : events_(Self(), this, DIID___Cmd_),
-        propertyNotify_(Self(), this, IID_IPropertyNotifySink),
-        dpi_(ScreenDpi()) {
-    button_.Created();
-  }
-  virtual ~CmdControl() {
-    DestroyControlWindow();
-    events_.DisconnectAll();
-    propertyNotify_.DisconnectAll();
-  }
-
-  static const win::QiEntry* QiTable() {
-    static const win::QiEntry table[] = {
-        TW_QI_ENTRY(CmdControl, IDispatch),
-        TW_QI_ENTRY_AS(CmdControl, DIID__Cmd_, IDispatch),
-        TW_QI_ENTRY(CmdControl, IOleObject),
-        TW_QI_ENTRY_AS(CmdControl, IID_IOleWindow, IOleInPlaceObject),
-        TW_QI_ENTRY(CmdControl, IOleInPlaceObject),
-        TW_QI_ENTRY(CmdControl, IOleInPlaceActiveObject),
-        TW_QI_ENTRY(CmdControl, IOleControl),
-        TW_QI_ENTRY_AS(CmdControl, IID_IViewObject, IViewObject2),
-        TW_QI_ENTRY(CmdControl, IViewObject2),
-        TW_QI_ENTRY_AS(CmdControl, IID_IPersist, IPersistPropertyBag),
-        TW_QI_ENTRY(CmdControl, IPersistPropertyBag),
-        TW_QI_ENTRY(CmdControl, IPersistStreamInit),
-        TW_QI_ENTRY_AS(CmdControl, IID_IProvideClassInfo, IProvideClassInfo2),
-        TW_QI_ENTRY(CmdControl, IProvideClassInfo2),
-        TW_QI_ENTRY(CmdControl, IConnectionPointContainer),
-        {nullptr, 0}};
-    return table;
-  }
-
-  // IDispatch
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-    if (!count) return E_POINTER;
-    *count = 1;
-    return S_OK;
-  }
-  STDMETHODIMP GetTypeInfo(UINT index, LCID, ITypeInfo** out) override {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (index != 0) return DISP_E_BADINDEX;
-    return win::ModuleTypeInfo(Module(), DIID__Cmd_, out);
-  }
-  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-    return win::IdsFromTable(kNames, sizeof kNames / sizeof kNames[0], names, count, ids);
-  }
-  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
-                      UINT* argErr) override;
-
-  // IOleObject
-  STDMETHODIMP SetClientSite(IOleClientSite* site) override {
-    clientSite_ = ComPtr<IOleClientSite>(site);
-    return S_OK;
-  }
-  STDMETHODIMP GetClientSite(IOleClientSite** out) override {
-    if (!out) return E_POINTER;
-    *out = clientSite_.Get();
-    if (*out) (*out)->AddRef();
-    return S_OK;
-  }
-  STDMETHODIMP SetHostNames(LPCOLESTR, LPCOLESTR) override { return S_OK; }
-  STDMETHODIMP Close(DWORD saveOption) override {
-    InPlaceDeactivate();
-    if (saveOption == OLECLOSE_SAVEIFDIRTY && dirty_ && clientSite_) clientSite_->SaveObject();
-    if (adviseHolder_) adviseHolder_->SendOnClose();
-    return S_OK;
-  }
-  STDMETHODIMP SetMoniker(DWORD, IMoniker*) override { return E_NOTIMPL; }
-  STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** out) override {
-    if (out) *out = nullptr;
-    return E_NOTIMPL;
-  }
-  STDMETHODIMP InitFromData(IDataObject*, BOOL, DWORD) override { return E_NOTIMPL; }
-  STDMETHODIMP GetClipboardData(DWORD, IDataObject** out) override {
-    if (out) *out = nullptr;
-    return E_NOTIMPL;
-  }
-  STDMETHODIMP DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND, LPCRECT) override {
-    if (site && !clientSite_) clientSite_ = ComPtr<IOleClientSite>(site);
-    switch (verb) {
-      case OLEIVERB_PRIMARY:
-      case OLEIVERB_SHOW:
-      case OLEIVERB_INPLACEACTIVATE:
-      case OLEIVERB_UIACTIVATE:
-        return InPlaceActivate();
-      case OLEIVERB_HIDE:
-        if (hwnd_) ShowWindow(hwnd_, SW_HIDE);
-        return S_OK;
-      default:
-        return verb < 0 ? E_NOTIMPL : OLEOBJ_S_INVALIDVERB;
-    }
-  }
-  STDMETHODIMP EnumVerbs(IEnumOLEVERB** out) override {
-    if (out) *out = nullptr;
-    return OLEOBJ_E_NOVERBS;
-  }
-  STDMETHODIMP Update() override { return S_OK; }
-  STDMETHODIMP IsUpToDate() override { return S_OK; }
-  STDMETHODIMP GetUserClassID(CLSID* clsid) override {
-    if (!clsid) return E_POINTER;
-    *clsid = CLSID_Cmd_;
-    return S_OK;
-  }
-  STDMETHODIMP GetUserType(DWORD, LPOLESTR* out) override {
-    if (out) *out = nullptr;
-    return OLE_S_USEREG;
-  }
-  STDMETHODIMP SetExtent(DWORD aspect, SIZEL*) override {
-    if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
-    // The button keeps its picture's size whatever the container asks for.
-    button_.Resized();
-    return S_OK;
-  }
-  STDMETHODIMP GetExtent(DWORD aspect, SIZEL* size) override {
-    if (!size) return E_POINTER;
-    if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
-    TwipSize s = button_.ControlSize();
-    size->cx = static_cast<LONG>((s.width * 2540 + 720) / 1440);
-    size->cy = static_cast<LONG>((s.height * 2540 + 720) / 1440);
-    return S_OK;
-  }
-  STDMETHODIMP Advise(IAdviseSink* sink, DWORD* cookie) override {
-    if (!adviseHolder_) TW_RINOK(CreateOleAdviseHolder(&adviseHolder_));
-    return adviseHolder_->Advise(sink, cookie);
-  }
-  STDMETHODIMP Unadvise(DWORD cookie) override {
-    return adviseHolder_ ? adviseHolder_->Unadvise(cookie) : OLE_E_NOCONNECTION;
-  }
-  STDMETHODIMP EnumAdvise(IEnumSTATDATA** out) override {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    return adviseHolder_ ? adviseHolder_->EnumAdvise(out) : S_OK;
-  }
-  STDMETHODIMP GetMiscStatus(DWORD aspect, DWORD* status) override {
-    if (!status) return E_POINTER;
-    *status = aspect == DVASPECT_CONTENT ? kImageButtonMiscStatus : 0;
-    return S_OK;
-  }
-  STDMETHODIMP SetColorScheme(LOGPALETTE*) override { return E_NOTIMPL; }
-
-  // IOleWindow, IOleInPlaceObject
-  STDMETHODIMP GetWindow(HWND* out) override {
-    if (!out) return E_POINTER;
-    *out = hwnd_;
-    return hwnd_ ? S_OK : E_FAIL;
-  }
-  STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
-  STDMETHODIMP InPlaceDeactivate() override {
-    if (!inPlaceSite_) return S_OK;
-    DestroyControlWindow();
-    ComPtr<IOleInPlaceSite> site = std::move(inPlaceSite_);
-    site->OnInPlaceDeactivate();
-    return S_OK;
-  }
-  STDMETHODIMP UIDeactivate() override { return S_OK; }
-  STDMETHODIMP SetObjectRects(LPCRECT pos, LPCRECT) override {
-    if (!pos) return E_POINTER;
-    position_ = *pos;
-    // The position is the container's; the size snaps back to the picture's.
-    button_.Resized();
-    if (hwnd_) {
-      SetWindowPos(hwnd_, nullptr, position_.left, position_.top, position_.right - position_.left,
-                   position_.bottom - position_.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    return S_OK;
-  }
-  STDMETHODIMP ReactivateAndUndo() override { return E_NOTIMPL; }
-
-  // IOleInPlaceActiveObject
-  STDMETHODIMP TranslateAccelerator(LPMSG) override { return S_FALSE; }
-  STDMETHODIMP OnFrameWindowActivate(BOOL) override { return S_OK; }
-  STDMETHODIMP OnDocWindowActivate(BOOL) override { return S_OK; }
-  STDMETHODIMP ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
-  STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
-
-  // IOleControl
-  STDMETHODIMP GetControlInfo(CONTROLINFO* info) override {
-    if (!info) return E_POINTER;
-    info->hAccel = nullptr;
-    info->cAccel = 0;
-    info->dwFlags = 0;
-    return S_OK;
-  }
-  STDMETHODIMP OnMnemonic(LPMSG) override { return S_OK; }
-  STDMETHODIMP OnAmbientPropertyChange(DISPID) override { return S_OK; }
-  STDMETHODIMP FreezeEvents(BOOL freeze) override {
-    if (freeze) {
-      ++frozen_;
-    } else if (frozen_ > 0) {
-      --frozen_;
-    }
-    return S_OK;
-  }
-
-  // IViewObject, IViewObject2
-  STDMETHODIMP Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC dc, LPCRECTL bounds, LPCRECTL,
-                    BOOL(STDMETHODCALLTYPE*)(ULONG_PTR), ULONG_PTR) override {
-    if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
-    if (!dc || !bounds) return E_INVALIDARG;
-    RECT r{bounds->left, bounds->top, bounds->right, bounds->bottom};
-    Paint(dc, r);
-    return S_OK;
-  }
-  STDMETHODIMP GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, LOGPALETTE** out) override {
-    if (out) *out = nullptr;
-    return S_FALSE;
-  }
-  STDMETHODIMP Freeze(DWORD, LONG, void*, DWORD*) override { return E_NOTIMPL; }
-  STDMETHODIMP Unfreeze(DWORD) override { return E_NOTIMPL; }
-  STDMETHODIMP SetAdvise(DWORD aspects, DWORD flags, IAdviseSink* sink) override {
-    viewSink_ = ComPtr<IAdviseSink>(sink);
-    viewAspects_ = aspects;
-    viewFlags_ = flags;
-    return S_OK;
-  }
-  STDMETHODIMP GetAdvise(DWORD* aspects, DWORD* flags, IAdviseSink** sink) override {
-    if (aspects) *aspects = viewAspects_;
-    if (flags) *flags = viewFlags_;
-    if (sink) {
-      *sink = viewSink_.Get();
-      if (*sink) (*sink)->AddRef();
-    }
-    return S_OK;
-  }
-  STDMETHODIMP GetExtent(DWORD aspect, LONG, DVTARGETDEVICE*, LPSIZEL size) override {
-    return static_cast<IOleObject*>(this)->GetExtent(aspect, size);
-  }
-
-  // IPersist, IPersistPropertyBag, IPersistStreamInit
-  STDMETHODIMP GetClassID(CLSID* clsid) override {
-    if (!clsid) return E_POINTER;
-    *clsid = CLSID_Cmd_;
-    return S_OK;
-  }
-  STDMETHODIMP InitNew() override {
-    // A new button has no pictures and an empty tooltip.
-    dirty_ = false;
-    return S_OK;
-  }
-  STDMETHODIMP Load(IPropertyBag* bag, IErrorLog* log) override;
-  STDMETHODIMP Save(IPropertyBag* bag, BOOL clearDirty, BOOL saveAll) override;
-  STDMETHODIMP IsDirty() override { return dirty_ ? S_OK : S_FALSE; }
-  STDMETHODIMP Load(LPSTREAM stream) override;
-  STDMETHODIMP Save(LPSTREAM stream, BOOL clearDirty) override;
-  STDMETHODIMP GetSizeMax(ULARGE_INTEGER* size) override {
-    if (size) size->QuadPart = 0;
-    return E_NOTIMPL;
-  }
-
-  // IProvideClassInfo2
-  STDMETHODIMP GetClassInfo(ITypeInfo** out) override { return win::ModuleTypeInfo(Module(), CLSID_Cmd_, out); }
-  STDMETHODIMP GetGUID(DWORD kind, GUID* guid) override {
-    if (!guid) return E_POINTER;
-    if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) {
-      *guid = GUID_NULL;
-      return E_INVALIDARG;
-    }
-    *guid = DIID___Cmd_;
-    return S_OK;
-  }
-
-  // IConnectionPointContainer
-  STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) override {
-    win::ConnectionPoint* points[] = {&events_, &propertyNotify_};
-    return win::EnumPoints(points, 2, out);
-  }
-  STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** out) override {
-    win::ConnectionPoint* points[] = {&events_, &propertyNotify_};
-    return win::FindPoint(points, 2, iid, out);
-  }
+  CmdControl() : dpi_(ScreenDpi()) { button_.Created(); }
+  ~CmdControl() override { DestroyControlWindow(); }
 
  private:
-  IUnknown* Self() { return static_cast<IDispatch*>(this); }
-  ULONG Ref() { return Self()->AddRef(); }
-  ULONG Unref() { return Self()->Release(); }
+  friend class win::AxControl<CmdControl>;
+
+  static const win::AxClass& Class() {
+    static const win::AxClass c{&CLSID_Cmd_, &DIID__Cmd_, &DIID___Cmd_, &Module, kImageButtonWindowClass,
+                                CS_DBLCLKS, kImageButtonMiscStatus, STG_E_OLDFORMAT, kNames,
+                                sizeof kNames / sizeof kNames[0]};
+    return c;
+  }
+
+  // Stored: the three pictures, then the tooltip; a new button has no pictures and no tooltip.
+  template <int slot>
+  static void GetPicture(const CmdControl& c, win::AxValue& v) {
+    v.object = ComPtr<IUnknown>(c.pictures_[slot].Get());
+  }
+  template <int slot>
+  static void SetPicture(CmdControl& c, const win::AxValue& v) {
+    ComPtr<IPictureDisp> picture;
+    if (v.object) v.object.As(IID_IPictureDisp, picture);
+    c.SetPictureObject(slot, picture.Get());
+  }
+  static std::span<const win::AxProperty<CmdControl>> Properties() {
+    using win::AxKind;
+    static const win::AxProperty<CmdControl> table[] = {
+        {L"Picture", AxKind::Object, 0, 0, 0, &IID_IPictureDisp, GetPicture<0>, SetPicture<0>},
+        {L"PicturePoint", AxKind::Object, 0, 1, 0, &IID_IPictureDisp, GetPicture<1>, SetPicture<1>},
+        {L"PictureDown", AxKind::Object, 0, 2, 0, &IID_IPictureDisp, GetPicture<2>, SetPicture<2>},
+        {L"ToolTipText", AxKind::Text, 0, 3, 0, nullptr,
+         [](const CmdControl& c, win::AxValue& v) { v.text = ToWide(c.button_.ToolTipText()); },
+         [](CmdControl& c, const win::AxValue& v) { c.button_.SetToolTipText(ToU16(v.text.data(), v.text.size())); }},
+    };
+    return table;
+  }
+  void Loaded(win::AxLoad from) {
+    if (from != win::AxLoad::New) button_.InitCtlSet();
+  }
+
+  HRESULT Call(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, UINT* argErr);
+
+  // The button keeps its picture's size whatever the container asks for; the container's
+  // rectangle gives only its position.
+  void OnSetExtent(const SIZEL&) { button_.Resized(); }
+  SIZEL Extent() const {
+    TwipSize s = button_.ControlSize();
+    return SIZEL{static_cast<LONG>((s.width * 2540 + 720) / 1440), static_cast<LONG>((s.height * 2540 + 720) / 1440)};
+  }
+  void OnPositionChanged() { button_.Resized(); }
+  void OnActivated() { button_.Resized(); }
+  void OnWindowCreated() {
+    // The leave check survives a deactivation: restart it if it was running.
+    if (button_.LeaveTimerEnabled()) SetTimer(hwnd_, kLeaveTimer, kLeaveInterval, nullptr);
+  }
+  void OnWindowDestroying() {
+    if (toolTip_) {
+      DestroyWindow(toolTip_);
+      toolTip_ = nullptr;
+      appliedToolTip_.clear();
+    }
+  }
 
   // View
-  void ShowPicture(Slot) override {
-    if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
-    if (viewSink_) viewSink_->OnViewChange(DVASPECT_CONTENT, -1);
-  }
+  void ShowPicture(Slot) override { ViewChanged(FALSE); }
   void SetLeaveTimer(bool enabled) override {
     if (!hwnd_) return;
     if (enabled) {
@@ -404,10 +168,6 @@ class CmdControl : public IDispatch,
   }
   void MouseLeave(std::int16_t x, std::int16_t y) override { FireShorts(kEventMouseLeave, {x, y}, 2); }
 
-  void Fire(DISPID id, const VARIANT* args, UINT count) {
-    if (frozen_ > 0) return;
-    events_.Fire(id, args, count);
-  }
   void FireShorts(DISPID id, std::initializer_list<std::int16_t> values, UINT count) {
     VARIANT args[3];
     UINT i = 0;
@@ -420,57 +180,28 @@ class CmdControl : public IDispatch,
     Fire(id, args, count);
   }
 
-  // Property changes are reported to the container and make the control dirty.
-  void Changed(DISPID id) {
-    dirty_ = true;
-    propertyNotify_.NotifyChanged(id);
-  }
-
   void SetPictureObject(int slot, IPictureDisp* picture) {
     pictures_[slot] = ComPtr<IPictureDisp>(picture);
     button_.SetPicture(static_cast<Slot>(slot), PictureSize(picture));
   }
 
-  HRESULT InPlaceActivate();
-  void DestroyControlWindow();
-  bool CreateControlWindow(HWND parent, const RECT& pos);
   void Paint(HDC dc, const RECT& bounds);
   double ToTwips(int pixels) const { return static_cast<double>(pixels) * kTwipsPerInch / dpi_; }
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
 
   image_button::ImageButton button_{*this, *this};
   ComPtr<IPictureDisp> pictures_[3];
-  win::ConnectionPoint events_;
-  win::ConnectionPoint propertyNotify_;
-  ComPtr<IOleClientSite> clientSite_;
-  ComPtr<IOleInPlaceSite> inPlaceSite_;
-  ComPtr<IOleAdviseHolder> adviseHolder_;
-  ComPtr<IAdviseSink> viewSink_;
-  DWORD viewAspects_ = 0;
-  DWORD viewFlags_ = 0;
-  HWND hwnd_ = nullptr;
   HWND toolTip_ = nullptr;
   std::u16string appliedToolTip_;
-  RECT position_{};
   int dpi_;
-  int frozen_ = 0;
-  bool dirty_ = false;
   bool sizing_ = false;
   bool releasingCapture_ = false;
 };
 
-STDMETHODIMP CmdControl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                                EXCEPINFO*, UINT* argErr) {
-  if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-  DISPPARAMS none{nullptr, nullptr, 0, 0};
-  if (!params) params = &none;
-  if (result) VariantInit(result);
+HRESULT CmdControl::Call(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, UINT* argErr) {
   const bool isMethod = (flags & DISPATCH_METHOD) != 0;
   const bool isGet = (flags & DISPATCH_PROPERTYGET) != 0;
   const bool isPut = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
-  // A handler of an event raised from here may release the last outside reference.
-  Ref();
   HRESULT hr = S_OK;
   switch (id) {
     case kDispRefreshSkin:
@@ -552,60 +283,7 @@ STDMETHODIMP CmdControl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPAR
       hr = DISP_E_MEMBERNOTFOUND;
       break;
   }
-  Unref();
   return hr;
-}
-
-STDMETHODIMP CmdControl::Load(IPropertyBag* bag, IErrorLog* log) {
-  if (!bag) return E_POINTER;
-  for (int slot = 0; slot < 3; ++slot) {
-    ComPtr<IPictureDisp> picture;
-    win::BagReadObject(bag, log, kPictureKeys[slot], IID_IPictureDisp, reinterpret_cast<void**>(&picture));
-    SetPictureObject(slot, picture.Get());
-  }
-  std::wstring toolTip;
-  win::BagReadString(bag, log, L"ToolTipText", L"", toolTip);
-  button_.SetToolTipText(ToU16(toolTip.data(), toolTip.size()));
-  button_.InitCtlSet();
-  dirty_ = false;
-  return S_OK;
-}
-
-STDMETHODIMP CmdControl::Save(IPropertyBag* bag, BOOL clearDirty, BOOL) {
-  if (!bag) return E_POINTER;
-  for (int slot = 0; slot < 3; ++slot) TW_RINOK(win::BagWriteObject(bag, kPictureKeys[slot], pictures_[slot].Get()));
-  TW_RINOK(win::BagWriteString(bag, L"ToolTipText", ToWide(button_.ToolTipText()), L""));
-  if (clearDirty) dirty_ = false;
-  return S_OK;
-}
-
-STDMETHODIMP CmdControl::Load(LPSTREAM stream) {
-  if (!stream) return E_POINTER;
-  DWORD version = 0;
-  ULONG got = 0;
-  TW_RINOK(stream->Read(&version, sizeof version, &got));
-  if (got != sizeof version || version != kStreamVersion) return STG_E_OLDFORMAT;
-  ComPtr<IPictureDisp> pictures[3];
-  for (auto& picture : pictures) {
-    TW_RINOK(win::StreamReadObject(stream, IID_IPictureDisp, reinterpret_cast<void**>(&picture)));
-  }
-  std::wstring toolTip;
-  TW_RINOK(win::StreamReadString(stream, toolTip));
-  for (int slot = 0; slot < 3; ++slot) SetPictureObject(slot, pictures[slot].Get());
-  button_.SetToolTipText(ToU16(toolTip.data(), toolTip.size()));
-  button_.InitCtlSet();
-  dirty_ = false;
-  return S_OK;
-}
-
-STDMETHODIMP CmdControl::Save(LPSTREAM stream, BOOL clearDirty) {
-  if (!stream) return E_POINTER;
-  DWORD version = kStreamVersion;
-  TW_RINOK(stream->Write(&version, sizeof version, nullptr));
-  for (auto& picture : pictures_) TW_RINOK(win::StreamWriteObject(stream, picture.Get()));
-  TW_RINOK(win::StreamWriteString(stream, ToWide(button_.ToolTipText())));
-  if (clearDirty) dirty_ = false;
-  return S_OK;
 }
 
 void CmdControl::SetControlSize(TwipSize size) {
@@ -649,76 +327,6 @@ void CmdControl::ApplyToolTip(const std::u16string& text) {
   appliedToolTip_ = text;
 }
 
-HRESULT CmdControl::InPlaceActivate() {
-  if (!clientSite_) return E_UNEXPECTED;
-  if (!inPlaceSite_) {
-    ComPtr<IOleInPlaceSite> site;
-    TW_RINOK(clientSite_.As(IID_IOleInPlaceSite, site));
-    if (site->CanInPlaceActivate() != S_OK) return E_FAIL;
-    TW_RINOK(site->OnInPlaceActivate());
-    inPlaceSite_ = std::move(site);
-  }
-  if (hwnd_) {
-    ShowWindow(hwnd_, SW_SHOWNA);
-    return S_OK;
-  }
-  HWND parent = nullptr;
-  HRESULT hr = inPlaceSite_->GetWindow(&parent);
-  ComPtr<IOleInPlaceFrame> frame;
-  ComPtr<IOleInPlaceUIWindow> document;
-  RECT pos{}, clip{};
-  OLEINPLACEFRAMEINFO frameInfo{};
-  frameInfo.cb = sizeof frameInfo;
-  if (SUCCEEDED(hr)) hr = inPlaceSite_->GetWindowContext(&frame, &document, &pos, &clip, &frameInfo);
-  if (SUCCEEDED(hr) && !CreateControlWindow(parent, pos)) {
-    DWORD error = GetLastError();
-    hr = error ? HRESULT_FROM_WIN32(error) : E_FAIL;
-  }
-  if (FAILED(hr)) {
-    ComPtr<IOleInPlaceSite> site = std::move(inPlaceSite_);
-    site->OnInPlaceDeactivate();
-    return hr;
-  }
-  // The container's rectangle is the position; the size is the picture's.
-  button_.Resized();
-  ShowWindow(hwnd_, SW_SHOWNA);
-  return S_OK;
-}
-
-bool CmdControl::CreateControlWindow(HWND parent, const RECT& pos) {
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  if (!GetClassInfoExW(Module(), kImageButtonWindowClass, &wc)) {
-    wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = WindowProc;
-    wc.hInstance = Module();
-    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    wc.lpszClassName = kImageButtonWindowClass;
-    if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
-  }
-  position_ = pos;
-  HWND hwnd = CreateWindowExW(0, kImageButtonWindowClass, nullptr, WS_CHILD | WS_CLIPSIBLINGS, pos.left, pos.top,
-                              pos.right - pos.left, pos.bottom - pos.top, parent, nullptr, Module(), this);
-  if (!hwnd) return false;
-  // The leave check survives a deactivation: restart it if it was running.
-  if (button_.LeaveTimerEnabled()) SetTimer(hwnd, kLeaveTimer, kLeaveInterval, nullptr);
-  return true;
-}
-
-void CmdControl::DestroyControlWindow() {
-  if (toolTip_) {
-    DestroyWindow(toolTip_);
-    toolTip_ = nullptr;
-    appliedToolTip_.clear();
-  }
-  if (hwnd_) {
-    HWND hwnd = hwnd_;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    hwnd_ = nullptr;
-    DestroyWindow(hwnd);
-  }
-}
-
 void CmdControl::Paint(HDC dc, const RECT& bounds) {
   FillRect(dc, &bounds, GetSysColorBrush(COLOR_BTNFACE));
   IPictureDisp* shown = pictures_[static_cast<int>(button_.Shown())].Get();
@@ -736,42 +344,11 @@ void CmdControl::Paint(HDC dc, const RECT& bounds) {
   picture->Render(dc, bounds.left, bounds.top, cx, cy, 0, h, w, -h, nullptr);
 }
 
-LRESULT CALLBACK CmdControl::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_NCCREATE) {
-    auto* self = static_cast<CmdControl*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-    self->hwnd_ = hwnd;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<CmdControl*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
-  if (msg == WM_NCDESTROY) {
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    self->hwnd_ = nullptr;
-    return DefWindowProcW(hwnd, msg, wp, lp);
-  }
-  // Event handlers may release the control; keep it alive until the message is handled.
-  self->Ref();
-  LRESULT result = self->HandleMessage(msg, wp, lp);
-  self->Unref();
-  return result;
-}
-
 LRESULT CmdControl::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   HWND hwnd = hwnd_;
   const double x = ToTwips(GET_X_LPARAM(lp));
   const double y = ToTwips(GET_Y_LPARAM(lp));
   switch (msg) {
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(hwnd, &ps);
-      RECT client;
-      GetClientRect(hwnd, &client);
-      Paint(dc, client);
-      EndPaint(hwnd, &ps);
-      return 0;
-    }
-    case WM_ERASEBKGND:
-      return 1;
     case WM_MOUSEMOVE:
       button_.MouseMove(x, y);
       return 0;
