@@ -24,7 +24,7 @@
 #include "shell/volume/core/volume_wiring.h"
 #include "shell/volume/win/vol2.h"
 #include "shell/volume/win/vol_slider.h"
-#include "updater/win/shell_update_check.h"
+#include "shell/update_check/win/shell_update_check.h"
 
 namespace tw::shell {
 
@@ -182,7 +182,7 @@ class MainWindow : public win::Window<MainWindow>, private CommandWindowHost, pr
   volume::win::VolSlider vol1;
   std::unique_ptr<volume::win::Vol2> Vol2;
   // DFiles1 and the check that runs when it has fetched the update information.
-  updater::ShellUpdateCheck UpdateCheck;
+  ShellUpdateCheck UpdateCheck;
 };
 
 }  // namespace tw::shell

@@ -1,4 +1,4 @@
-#include "updater/win/shell_update_check.h"
+#include "shell/update_check/win/shell_update_check.h"
 
 #include "build_config.h"
 #include "common/win/file_system_win.h"
@@ -6,7 +6,7 @@
 #include "common/win/text_win.h"
 #include "updater/core/version_files.h"
 
-namespace tw::updater {
+namespace tw::shell {
 namespace {
 
 constexpr DISPID kFileUrl = 0x68030005;
@@ -71,4 +71,4 @@ void ShellUpdateCheck::OnDownloadComplete() {
   PostMessageW(owner_, WM_CLOSE, 0, 0);
 }
 
-}  // namespace tw::updater
+}  // namespace tw::shell

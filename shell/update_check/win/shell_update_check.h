@@ -9,7 +9,7 @@
 
 #include "common/win/ax_host.h"
 
-namespace tw::updater {
+namespace tw::shell {
 
 class ShellUpdateCheck {
  public:
@@ -31,4 +31,4 @@ class ShellUpdateCheck {
   win::AxHost DFiles1;
 };
 
-}  // namespace tw::updater
+}  // namespace tw::shell
