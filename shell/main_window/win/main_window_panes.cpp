@@ -1,0 +1,155 @@
+// The main window's wiring of panes, tabs, toolbar and lists: what the handlers ask of the
+// browser panes and the tab strip, the toolbar buttons, and the left list's document events.
+// Start-up, chrome and shut-down are in main_window.cpp.
+#include "shell/main_window/win/main_window.h"
+
+#include <mshtmdid.h>
+
+#include "common/win/text_win.h"
+#include "shell/command_window/win/game_lists_win.h"
+
+namespace tw::shell {
+
+BrowserEvents MainWindow::PaneEvents(std::int32_t index) {
+  BrowserEvents e;
+  e.titleChange = [this, index](const std::u16string& title) { Handlers.OnTitleChange(index, title); };
+  e.newWindow2 = [this](IDispatch** browser, VARIANT_BOOL* cancel) { OnNewWindow(browser, cancel); };
+  return e;
+}
+
+BrowserEvents MainWindow::LeftEvents() {
+  BrowserEvents e;
+  e.newWindow2 = [this](IDispatch** browser, VARIANT_BOOL* cancel) { OnNewWindow(browser, cancel); };
+  e.downloadComplete = [this] { ConnectLeftDocument(); };
+  e.documentComplete = [this] { Handlers.OnLeftDocumentComplete(); };
+  return e;
+}
+
+void MainWindow::OnNewWindow(IDispatch** newBrowser, VARIANT_BOOL* cancel) {
+  pendingNewBrowser_ = newBrowser;
+  bool handled = Handlers.OnNewWindow();
+  pendingNewBrowser_ = nullptr;
+  // No pane could take the page (no index left, or the browser could not be created): the page's
+  // new window is dropped rather than opened outside the shell.
+  if (!handled && cancel) *cancel = VARIANT_TRUE;
+}
+
+BrowserPane* MainWindow::Pane(std::int32_t index) const {
+  auto it = Web.find(index);
+  return it != Web.end() && it->second && it->second->exists() ? it->second.get() : nullptr;
+}
+
+bool MainWindow::PaneCreate(std::int32_t index) {
+  if (Web.count(index)) return false;
+  RECT rc{0, 0, 0, 0};
+  if (BrowserPane* zero = Pane(0)) {
+    GetWindowRect(zero->hwnd(), &rc);
+    MapWindowPoints(nullptr, webPanel.hwnd(), reinterpret_cast<POINT*>(&rc), 2);
+  }
+  auto pane = std::make_unique<BrowserPane>();
+  if (FAILED(pane->Create(webPanel.hwnd(), rc, PaneEvents(index)))) return false;
+  pane->Show(false);
+  Web[index] = std::move(pane);
+  return true;
+}
+
+void MainWindow::PaneHandBack(std::int32_t index) {
+  BrowserPane* pane = Pane(index);
+  if (!pane || !pendingNewBrowser_) return;
+  if (IDispatch* app = pane->Application()) {
+    app->AddRef();
+    if (*pendingNewBrowser_) (*pendingNewBrowser_)->Release();
+    *pendingNewBrowser_ = app;
+  }
+}
+
+void MainWindow::PaneDestroy(std::int32_t index) {
+  if (index == 0) return;
+  auto it = Web.find(index);
+  if (it == Web.end()) return;
+  if (it->second) it->second->Destroy();
+  Web.erase(it);
+}
+
+void MainWindow::SetLeftPanelVisible(bool visible) { ShowWindow(LeftPanel.hwnd(), visible ? SW_SHOWNA : SW_HIDE); }
+
+void MainWindow::SetLeftToggles(bool leftHidden) {
+  ShowWindow(Hidea, leftHidden ? SW_SHOWNA : SW_HIDE);
+  ShowWindow(HideB, leftHidden ? SW_HIDE : SW_SHOWNA);
+  Cmd_2.Show(!leftHidden);
+  Cmd_3.Show(leftHidden);
+}
+
+void MainWindow::Click(const std::u16string&, const std::u16string&, std::int32_t index) {
+  Handlers.OnTabSelected(index);
+}
+
+void MainWindow::TabChange(const std::u16string&, const std::u16string&, std::int32_t index) {
+  Handlers.OnTabSelected(index);
+}
+
+void MainWindow::UnloadClick(std::int32_t index) { Handlers.OnTabClosed(index); }
+
+void MainWindow::AddCurrentPage(bool favourites) {
+  WriteXmlWithMessage(hwnd_, favourites ? lists::GameList::Favorites : lists::GameList::Local,
+                      Handlers.CurrentCaption(), Handlers.CurrentAddress(),
+                      [this](const std::u16string& script) { WebLeft.Navigate(script); });
+}
+
+void MainWindow::CreateToolbar() {
+  struct Spec {
+    ToolbarButton* button;
+    layout::Box box;
+    const char16_t* caption;
+    bool visible;
+    std::function<void()> action;
+  };
+  const Spec specs[] = {
+      {&Cmd_2, layout::kCmd2, u"隐藏列表", true, [this] { Handlers.HideLeft(); }},
+      {&Cmd_3, layout::kCmd2, u"显示列表", false, [this] { Handlers.ShowLeft(); }},
+      {&Cmd_4, layout::kCmd4, u"刷新", true, [this] { Handlers.Reload(); }},
+      {&Cmd_5, layout::kCmd5, u"收藏本游戏", true, [this] { AddCurrentPage(true); }},
+      {&Cmd_6, layout::kCmd6, u"下载本游戏", true, [this] { AddCurrentPage(false); }},
+      {&Cmd_1, layout::kCmd1, u"隐藏窗口", true, [this] { ShowWindow(hwnd_, SW_HIDE); }},
+  };
+  for (const Spec& s : specs) {
+    s.button->Create(TopBar.hwnd(), Px(s.box.left), Px(s.box.top), Px(s.box.width), Px(s.box.height), s.caption,
+                     font_, s.action);
+    s.button->Show(s.visible);
+  }
+}
+
+// HTMLDocumentEvents2, the document's event interface.
+constexpr IID kHtmlDocumentEvents2 = {0x3050f613, 0x98b5, 0x11cf, {0xbb, 0x82, 0x00, 0xaa, 0x00, 0xbd, 0xce, 0x0b}};
+
+void MainWindow::ConnectLeftDocument() {
+  win::ComPtr<IDispatch> doc;
+  doc.Attach(WebLeft.Document());
+  if (!doc) return;
+  // Connecting the new document replaces the previous connection.
+  if (M_DomPoint) {
+    M_DomPoint->Unadvise(M_DomCookie);
+    M_DomPoint.Reset();
+  }
+  win::ComPtr<IConnectionPointContainer> cpc;
+  if (FAILED(doc.As(IID_IConnectionPointContainer, cpc))) return;
+  win::ComPtr<IConnectionPoint> cp;
+  if (FAILED(cpc->FindConnectionPoint(kHtmlDocumentEvents2, &cp))) return;
+  // The document's context-menu notification is answered with false: right-clicking the left page
+  // shows no menu.
+  auto* sink = new win::EventSink(kHtmlDocumentEvents2, [](DISPID id, DISPPARAMS*, VARIANT* result) {
+    if (id == DISPID_HTMLDOCUMENTEVENTS2_ONCONTEXTMENU && result) {
+      VariantInit(result);
+      result->vt = VT_BOOL;
+      result->boolVal = VARIANT_FALSE;
+    }
+  });
+  DWORD cookie = 0;
+  if (SUCCEEDED(cp->Advise(sink, &cookie))) {
+    M_DomPoint = cp;
+    M_DomCookie = cookie;
+  }
+  sink->Release();
+}
+
+}  // namespace tw::shell
