@@ -22,39 +22,20 @@
 
 #include "common/win/ax_host.h"
 #include "common/win/com_ptr.h"
+#include "tests/wine/drivers/driver_support.h"
 
 using tw::win::AxHost;
 using tw::win::ComPtr;
 
 namespace {
 
-HANDLE g_out = nullptr;
-
-void Out(const std::string& s) {
-  DWORD put = 0;
-  WriteFile(g_out ? g_out : GetStdHandle(STD_OUTPUT_HANDLE), s.data(), static_cast<DWORD>(s.size()), &put, nullptr);
-}
-
-std::string Utf8(const std::wstring& w) {
-  int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-  std::string s(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
-  return s;
-}
-
-void Put(const std::string& key, const std::string& value) { Out(key + "=" + value + "\n"); }
-void PutInt(const std::string& key, long long value) { Put(key, std::to_string(value)); }
-void PutHex(const std::string& key, unsigned long value) {
-  char buf[16];
-  snprintf(buf, sizeof buf, "0x%08lx", value);
-  Put(key, buf);
-}
-
-std::wstring GuidText(REFGUID g) {
-  wchar_t buf[40] = {};
-  StringFromGUID2(g, buf, 40);
-  return buf;
-}
+using twd::g_out;
+using twd::GuidText;
+using twd::Out;
+using twd::Put;
+using twd::PutHex;
+using twd::PutInt;
+using twd::Utf8;
 
 // --- pictures ---------------------------------------------------------------------------
 

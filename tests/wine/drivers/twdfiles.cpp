@@ -27,36 +27,25 @@
 
 #include "common/win/ax_host.h"
 #include "common/win/com_ptr.h"
+#include "tests/wine/drivers/driver_support.h"
 
 using tw::win::AxHost;
 using tw::win::ComPtr;
 
 namespace {
 
+using twd::Bool;
+using twd::Out;
+using twd::Put;
+using twd::PutHex;
+using twd::Str;
+using twd::Utf8;
+
 constexpr DISPID P = 0x68030000, M = 0x60030000;
 constexpr DISPID kShowProgress = P + 0, kRenameOnRedirect = P + 1, kFailOnRedirect = P + 2, kSaveFilePath = P + 3,
                  kSaveFileName = P + 4, kFileUrl = P + 5, kFileSize = P + 6, kRedirectFile = P + 7,
                  kMIMEType = P + 8, kConnectionAddress = P + 9, kCacheFile = P + 10, kBytesRead = P + 11,
                  kForeColor = P + 12, kBeginDownload = M + 25, kCancelDownload = M + 28, kSetFileName = M + 31;
-
-void Out(const std::string& s) {
-  DWORD put = 0;
-  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), s.data(), static_cast<DWORD>(s.size()), &put, nullptr);
-}
-
-std::string Utf8(const std::wstring& w) {
-  int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-  std::string s(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
-  return s;
-}
-
-void Put(const std::string& key, const std::string& value) { Out(key + "=" + value + "\n"); }
-void PutHex(const std::string& key, unsigned long value) {
-  char buf[16];
-  snprintf(buf, sizeof buf, "0x%08lx", value);
-  Put(key, buf);
-}
 
 // A variant (possibly by reference) as text; booleans print as -1 / 0.
 std::string Text(const VARIANT& v) {
@@ -112,22 +101,6 @@ HWND MakeFrame() {
   RegisterClassExW(&wc);
   return CreateWindowExW(0, wc.lpszClassName, L"twdfiles", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 300, 60,
                          nullptr, nullptr, wc.hInstance, nullptr);
-}
-
-VARIANT Str(const wchar_t* s) {
-  VARIANT v;
-  VariantInit(&v);
-  V_VT(&v) = VT_BSTR;
-  V_BSTR(&v) = SysAllocString(s);
-  return v;
-}
-
-VARIANT Bool(bool b) {
-  VARIANT v;
-  VariantInit(&v);
-  V_VT(&v) = VT_BOOL;
-  V_BOOL(&v) = b ? VARIANT_TRUE : VARIANT_FALSE;
-  return v;
 }
 
 std::string GetText(AxHost& host, DISPID id) {

@@ -16,13 +16,12 @@
 #include <vector>
 
 #include "common/win/ax_host.h"
+#include "tests/wine/drivers/driver_support.h"
 
 namespace {
 
-void Out(const std::string& s) {
-  DWORD put = 0;
-  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), s.data(), static_cast<DWORD>(s.size()), &put, nullptr);
-}
+using twd::Out;
+using twd::Str;
 
 double Now() {
   static LARGE_INTEGER freq = [] {
@@ -53,14 +52,6 @@ void PrintResult(long long bytes, double seconds, double idle) {
            bytes, seconds, idle, static_cast<unsigned long>(pmc.PeakWorkingSetSize),
            static_cast<unsigned long>(pmc.PeakPagefileUsage));
   Out(buf);
-}
-
-VARIANT Str(const wchar_t* s) {
-  VARIANT v;
-  VariantInit(&v);
-  V_VT(&v) = VT_BSTR;
-  V_BSTR(&v) = SysAllocString(s);
-  return v;
 }
 
 int ThroughDFiles(const wchar_t* url, const wchar_t* folder, const wchar_t* name) {

@@ -19,20 +19,13 @@
 
 #include <cstdio>
 #include <string>
+#include "tests/wine/drivers/driver_support.h"
 
 namespace {
 
-std::string Utf8(const std::wstring& w) {
-  int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-  std::string s(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
-  return s;
-}
-
-void Out(const std::string& s) {
-  DWORD put = 0;
-  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), s.data(), static_cast<DWORD>(s.size()), &put, nullptr);
-}
+using twd::GuidText;
+using twd::Out;
+using twd::Utf8;
 
 void Line(const char* key, const std::wstring& value) { Out(std::string(key) + "=" + Utf8(value) + "\n"); }
 
@@ -40,12 +33,6 @@ void Hr(const char* key, HRESULT hr) {
   char buf[64];
   snprintf(buf, sizeof buf, "%s=0x%08lx\n", key, static_cast<unsigned long>(hr));
   Out(buf);
-}
-
-std::wstring GuidText(REFGUID g) {
-  wchar_t buf[64] = {};
-  StringFromGUID2(g, buf, 64);
-  return buf;
 }
 
 std::wstring DefaultValue(HKEY root, const std::wstring& key) {

@@ -13,13 +13,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include "tests/wine/drivers/driver_support.h"
 
 namespace {
 
-void Out(const std::string& s) {
-  DWORD put = 0;
-  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), s.data(), static_cast<DWORD>(s.size()), &put, nullptr);
-}
+using twd::Out;
 
 }  // namespace
 

@@ -20,20 +20,12 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
+#include "tests/wine/drivers/driver_support.h"
 
 namespace {
 
-std::string Utf8(const std::wstring& w) {
-  int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-  std::string s(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
-  return s;
-}
-
-void Out(const std::string& s) {
-  DWORD put = 0;
-  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), s.data(), static_cast<DWORD>(s.size()), &put, nullptr);
-}
+using twd::Out;
+using twd::Utf8;
 
 std::wstring Text(HWND h) {
   wchar_t buf[1024] = {};

@@ -25,8 +25,12 @@
 #include "shell/volume/win/vol2.h"
 #include "shell/volume/win/vol_slider.h"
 #include "shell/volume/win/winmm_mixer.h"
+#include "tests/wine/drivers/driver_support.h"
 
 namespace {
+
+using twd::Pump;
+using twd::PumpUntil;
 
 using tw::volume::kFalse;
 using tw::volume::kTrue;
@@ -51,23 +55,6 @@ void Check(const char* name, bool ok, const std::string& detail = {}) {
 
 std::string Num(long long v) { return std::to_string(v); }
 
-// Runs the message loop for `ms` milliseconds, or until `done()` holds.
-template <class Pred>
-bool PumpUntil(DWORD ms, Pred done) {
-  const DWORD start = GetTickCount();
-  for (;;) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    if (done()) return true;
-    const DWORD elapsed = GetTickCount() - start;
-    if (elapsed >= ms) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - elapsed, QS_ALLINPUT);
-  }
-}
-void Pump(DWORD ms) { PumpUntil(ms, [] { return false; }); }
 
 // The master volume and mute controls reached through a mixer handle of our own, looked up
 // without the module, as another program would.

@@ -12,13 +12,11 @@
 
 #include <cstdio>
 #include <string>
+#include "tests/wine/drivers/driver_support.h"
 
 namespace {
 
-void Out(const std::string& s) {
-  DWORD put = 0;
-  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), s.data(), static_cast<DWORD>(s.size()), &put, nullptr);
-}
+using twd::Out;
 
 LRESULT CALLBACK LeastProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_DESTROY) {
