@@ -35,4 +35,10 @@ std::u16string InstallFolder() {
   return U(path);
 }
 
+char16_t DecimalSeparator() {
+  wchar_t sep[8] = {};
+  if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, sep, 8) > 0 && sep[0]) return static_cast<char16_t>(sep[0]);
+  return u'.';
+}
+
 }  // namespace tw::win

@@ -26,4 +26,7 @@ class Win32AnsiCodec : public AnsiCodec {
 // The folder holding the running executable, without a trailing separator.
 std::u16string InstallFolder();
 
+// The user's decimal separator ('.' when the locale gives none); version numbers are read with it.
+char16_t DecimalSeparator();
+
 }  // namespace tw::win

@@ -2,6 +2,7 @@
 
 #include "build_config.h"
 #include "common/win/shell_open.h"
+#include "common/win/text_win.h"
 
 namespace tw::updater {
 namespace {
@@ -46,12 +47,6 @@ HRESULT PutText(win::AxHost& host, DISPID id, const std::u16string& text) {
   return hr;
 }
 
-char16_t DecimalSeparator() {
-  wchar_t sep[8] = {};
-  if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, sep, 8) > 0 && sep[0]) return static_cast<char16_t>(sep[0]);
-  return u'.';
-}
-
 }  // namespace
 
 Form1::Form1() = default;
@@ -66,7 +61,7 @@ Form1::~Form1() {
 
 bool Form1::Create(int showCommand) {
   flow_ = std::make_unique<update::UpdaterFlow>(static_cast<update::UpdaterView&>(*this), fs_, codec_, win::InstallFolder(), TW_PORTAL_BASE,
-                                                DecimalSeparator());
+                                                win::DecimalSeparator());
   HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
   if (!RegisterClassOnce(kClassName, 0, GetSysColorBrush(COLOR_BTNFACE), icon)) return false;
   DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;

@@ -23,12 +23,6 @@ VARIANT Text(const std::u16string& s) {
   return v;
 }
 
-char16_t DecimalSeparator() {
-  wchar_t sep[8] = {};
-  if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, sep, 8) > 0 && sep[0]) return static_cast<char16_t>(sep[0]);
-  return u'.';
-}
-
 }  // namespace
 
 void ShellUpdateCheck::Start(HWND owner, const std::u16string& installFolder) {
@@ -63,7 +57,7 @@ void ShellUpdateCheck::OnDownloadComplete() {
   checked_ = true;
   win::Win32FileSystem fs;
   win::Win32AnsiCodec codec;
-  if (update::ShellUpdateCheck(fs, codec, folder_, DecimalSeparator()) != update::CheckOutcome::Update) return;
+  if (update::ShellUpdateCheck(fs, codec, folder_, win::DecimalSeparator()) != update::CheckOutcome::Update) return;
   std::wstring text = win::W(update::kShellUpdateMessage), title = win::W(update::kShellUpdateTitle);
   MessageBoxW(owner_, text.c_str(), title.c_str(), MB_OK | MB_ICONINFORMATION);
   win::ShellOpen(folder_ + update::kUpdaterProgram, u"");
