@@ -220,15 +220,24 @@ struct RenameCase {
   const char16_t* expected;
 };
 class RenameTest : public ::testing::TestWithParam<RenameCase> {};
-TEST_P(RenameTest, RedirectTargetUsesOneSeparator) {
-  EXPECT_EQ(RedirectTarget(GetParam().folder, GetParam().address), GetParam().expected);
+TEST_P(RenameTest, RedirectTargetUsesOneSeparatorAndOnlyPlainNames) {
+  std::optional<std::u16string> expected;
+  if (GetParam().expected) expected = GetParam().expected;
+  EXPECT_EQ(RedirectTarget(GetParam().folder, GetParam().address), expected);
 }
 INSTANTIATE_TEST_SUITE_P(
     Table, RenameTest,
     ::testing::Values(RenameCase{u"C:\\d\\", u"http://h/dir/new.bin", u"C:\\d\\new.bin"},
                       RenameCase{u"C:\\d", u"http://h/dir/new.bin", u"C:\\d\\new.bin"},
                       RenameCase{u"C:\\d", u"new.bin", u"C:\\d\\new.bin"},
-                      RenameCase{u"C:\\d\\", u"http:\\\\h\\x\\y.txt", u"C:\\d\\y.txt"}));
+                      RenameCase{u"C:\\d\\", u"http://h/new%20file%2ebin", u"C:\\d\\new file.bin"},
+                      RenameCase{u"C:\\d\\", u"http:\\\\h\\x\\y.txt", nullptr},
+                      RenameCase{u"C:\\d\\", u"..\\x", nullptr}, RenameCase{u"C:\\d\\", u"http://h/..%5Cx", nullptr},
+                      RenameCase{u"C:\\d\\", u"http://h/a:b", nullptr}, RenameCase{u"C:\\d\\", u"http://h/..", nullptr},
+                      RenameCase{u"C:\\d\\", u"http://h/", nullptr}, RenameCase{u"C:\\d\\", u"http://h/x.", nullptr},
+                      RenameCase{u"C:\\d\\", u"http://h/x%20", nullptr}, RenameCase{u"C:\\d\\", u"http://h/a?b", nullptr},
+                      RenameCase{u"C:\\d\\", u"http://h/con", nullptr}, RenameCase{u"C:\\d\\", u"http://h/Lpt1 .txt", nullptr},
+                      RenameCase{u"C:\\d\\", u"http://h/console.txt", u"C:\\d\\console.txt"}));
 
 struct FlagCase {
   bool failOnRedirect;
@@ -416,6 +425,7 @@ struct FollowCase {
   const char16_t* folder;
   bool rename;
   const char16_t* saved;
+  const char16_t* address = u"http://127.0.0.1/dir/new.bin";
 };
 class FollowRedirectTest : public DFilesTest, public ::testing::WithParamInterface<FollowCase> {};
 TEST_P(FollowRedirectTest, FollowedRedirectSavesUnderTheRightName) {
@@ -423,10 +433,10 @@ TEST_P(FollowRedirectTest, FollowedRedirectSavesUnderTheRightName) {
   dl.SetRenameOnRedirect(GetParam().rename);
   Configure(u"http://127.0.0.1/old.bin", GetParam().folder, u"old.bin");
   ASSERT_TRUE(dl.BeginDownload(false));
-  dl.OnProgress(kStatusRedirecting, u"http://127.0.0.1/dir/new.bin", 0, 0, 0);
+  dl.OnProgress(kStatusRedirecting, GetParam().address, 0, 0, 0);
   dl.OnData("data");
   dl.OnFinished();
-  EXPECT_EQ(events.log, (Log{"DLRedirect http://127.0.0.1/dir/new.bin", "DLComplete 4", "GetHtml"}));
+  EXPECT_EQ(events.log, (Log{"DLRedirect " + U8(GetParam().address), "DLComplete 4", "GetHtml"}));
   EXPECT_EQ(dl.SaveFileName(), GetParam().saved);
   ASSERT_EQ(files.files.count(GetParam().saved), 1u);
   EXPECT_EQ(files.files[GetParam().saved], "data");
@@ -435,7 +445,9 @@ TEST_P(FollowRedirectTest, FollowedRedirectSavesUnderTheRightName) {
 INSTANTIATE_TEST_SUITE_P(Table, FollowRedirectTest,
                          ::testing::Values(FollowCase{u"C:\\d\\", true, u"C:\\d\\new.bin"},
                                            FollowCase{u"C:\\d", true, u"C:\\d\\new.bin"},
-                                           FollowCase{u"C:\\d\\", false, u"C:\\d\\old.bin"}));
+                                           FollowCase{u"C:\\d\\", false, u"C:\\d\\old.bin"},
+                                           FollowCase{u"C:\\d\\", true, u"C:\\d\\old.bin", u"http://127.0.0.1/..%5Cx"},
+                                           FollowCase{u"C:\\d\\", true, u"C:\\d\\old.bin", u"http://127.0.0.1/a:b"}));
 
 TEST_F(DFilesTest, ZeroBytesWritesNothing) {
   files.files[u"C:\\d\\a.bin"] = "previous";
@@ -522,6 +534,23 @@ TEST_F(DFilesTest, CacheCopyIsDeletedAfterTheSave) {
   EXPECT_EQ(dl.CacheFile(), u"C:\\cache\\a[1].bin");
   EXPECT_EQ(files.files.count(u"C:\\cache\\a[1].bin"), 0u);
 }
+
+class LocalSourceTest : public DFilesTest, public ::testing::WithParamInterface<const char16_t*> {};
+TEST_P(LocalSourceTest, TheSourceNamedAsCacheCopyIsKept) {
+  files.files[u"C:\\src\\a.bin"] = "abc";
+  Configure(GetParam());
+  ASSERT_TRUE(dl.BeginDownload(false));
+  dl.OnProgress(kStatusCacheFileNameAvailable, u"C:\\src\\a.bin", 0, 0, 0);
+  dl.OnData("abc");
+  dl.OnFinished();
+  EXPECT_EQ(events.log, (Log{"DLCacheFile C:\\src\\a.bin", "DLComplete 3", "GetHtml"}));
+  EXPECT_TRUE(files.deleted.empty());
+  EXPECT_EQ(files.files[u"C:\\src\\a.bin"], "abc");
+  EXPECT_FALSE(dl.Downloading());
+}
+INSTANTIATE_TEST_SUITE_P(Table, LocalSourceTest,
+                         ::testing::Values(u"file:///C:/src/a.bin", u"FILE:C:\\src\\a.bin", u"C:\\src\\a.bin",
+                                           u"\\\\server\\share\\a.bin"));
 
 TEST_F(DFilesTest, CacheDeletionFailureComesAfterTheSuccessAndWaitStillSucceeds) {
   files.failDelete = true;

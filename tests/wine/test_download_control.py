@@ -10,6 +10,7 @@ import sys
 import threading
 import time
 import unittest
+import urllib.parse
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
@@ -50,7 +51,7 @@ class DownloadControlTest(unittest.TestCase):
         cls.body = bytes((i * 7 + i // 251) % 256 for i in range(300000))
         cls.big = bytes((i * 13) % 256 for i in range(2_000_000))
         for rel, data in (("ok.bin", cls.body), ("dir/new.bin", cls.body[:123456]), ("big.bin", cls.big),
-                          ("small.txt", SMALL_TEXT)):
+                          ("small.txt", SMALL_TEXT), ("..\\x", b"dotted"), ("a:b", b"colon")):
             with open(os.path.join(cls.site, rel), "wb") as f:
                 f.write(data)
         cls.server, _ = portal_server.start_server(cls.site, 0)
@@ -168,6 +169,28 @@ class DownloadControlTest(unittest.TestCase):
         v = self.get(self.base + "/__redirect?to=/dir/new.bin", "r.bin", "follow", "norename")
         self.assertEqual(names(v["events"])[-1], "GetHtml")
         self.assertEqual(os.listdir(self.out), ["r.bin"])
+
+    def test_followed_redirect_to_a_name_that_is_not_plain_keeps_the_set_name(self):
+        for to, body in (("/..%5Cx", b"dotted"), ("/a:b", b"colon")):
+            with self.subTest(to=to):
+                v = self.get(self.base + "/__redirect?to=" + urllib.parse.quote(to), "r.bin", "follow")
+                self.assertEqual(names(v["events"])[-1], "GetHtml", v["events"])
+                self.assertEqual(v["SaveFileName"], harness.winpath(self.target("r.bin")))
+                self.assertEqual(os.listdir(self.out), ["r.bin"])
+                with open(self.target("r.bin"), "rb") as f:
+                    self.assertEqual(f.read(), body)
+
+    def test_local_source_is_copied_and_kept(self):
+        src = os.path.join(self.dir, "source.bin")
+        with open(src, "wb") as f:
+            f.write(self.body[:1000])
+        for url in ("file:///" + harness.winpath(src).replace("\\", "/"), harness.winpath(src)):
+            with self.subTest(url=url):
+                v = self.get(url, "copy.bin")
+                self.assertEqual(names(v["events"])[-2:], ["DLComplete", "GetHtml"], v["events"])
+                for path in (src, self.target("copy.bin")):
+                    with open(path, "rb") as f:
+                        self.assertEqual(f.read(), self.body[:1000])
 
     def test_empty_body_writes_nothing(self):
         v = self.get(self.base + "/__empty", "empty.bin")

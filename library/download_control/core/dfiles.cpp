@@ -1,6 +1,7 @@
 #include "library/download_control/core/dfiles.h"
 
 #include <algorithm>
+#include <cctype>
 #include <limits>
 #include <new>
 
@@ -26,15 +27,54 @@ std::u16string JoinTarget(const std::u16string& fileUrl, const std::u16string& s
   return saveFilePath + fileName;
 }
 
-std::u16string RedirectTarget(const std::u16string& saveFilePath, const std::u16string& newAddress) {
-  std::u16string address = newAddress;
-  for (auto& c : address)
-    if (c == u'/') c = u'\\';
-  std::size_t slash = address.rfind(u'\\');
-  std::u16string name = slash == std::u16string::npos ? address : address.substr(slash + 1);
+bool IsPlainFileName(std::u16string_view name) {
+  if (name.empty() || name == u"." || name == u"..") return false;
+  for (char16_t c : name)
+    if (c < 0x20 || std::u16string_view(u"<>:\"/\\|?*").find(c) != std::u16string_view::npos) return false;
+  if (name.back() == u'.' || name.back() == u' ') return false;
+  // Device names are reserved whatever follows the first dot, and with blanks before it.
+  std::u16string_view base = name.substr(0, name.find(u'.'));
+  while (!base.empty() && base.back() == u' ') base.remove_suffix(1);
+  std::string upper;
+  for (char16_t c : base) upper += c < 0x80 ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : '?';
+  if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL" || upper == "CONIN$" || upper == "CONOUT$")
+    return false;
+  if (upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) && upper[3] >= '1' && upper[3] <= '9')
+    return false;
+  return true;
+}
+
+std::optional<std::u16string> RedirectTarget(const std::u16string& saveFilePath, const std::u16string& newAddress) {
+  std::size_t slash = newAddress.rfind(u'/');
+  std::u16string_view part = std::u16string_view(newAddress).substr(slash == std::u16string::npos ? 0 : slash + 1);
+  std::u16string name;
+  auto hex = [](char16_t c) -> int {
+    if (c >= u'0' && c <= u'9') return c - u'0';
+    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+    return -1;
+  };
+  for (std::size_t i = 0; i < part.size(); ++i) {
+    if (part[i] == u'%' && i + 2 < part.size() && hex(part[i + 1]) >= 0 && hex(part[i + 2]) >= 0 &&
+        hex(part[i + 1]) < 8) {
+      name += static_cast<char16_t>(hex(part[i + 1]) * 16 + hex(part[i + 2]));
+      i += 2;
+    } else {
+      name += part[i];
+    }
+  }
+  if (!IsPlainFileName(name)) return std::nullopt;
   std::u16string target = saveFilePath;
   if (target.empty() || target.back() != u'\\') target += u'\\';
   return target + name;
+}
+
+bool CacheCopyIsDisposable(std::u16string_view fileUrl) {
+  std::u16string_view scheme = fileUrl.substr(0, fileUrl.find(u':'));
+  if (scheme.size() == fileUrl.size()) return false;
+  std::string lower;
+  for (char16_t c : scheme) lower += c < 0x80 ? static_cast<char>(std::tolower(static_cast<unsigned char>(c))) : '?';
+  return lower == "http" || lower == "https" || lower == "ftp";
 }
 
 std::pair<std::u16string, std::u16string> StartFailureMessage(const StartFailure& failure) {
@@ -230,7 +270,10 @@ void DFiles::OnFinished() {
          u"Connection closed after " + Decimal(received) + u" of " + Decimal(expectedBytes_) + u" bytes");
     return;
   }
-  if (!redirectFile_.empty() && renameOnRedirect_) saveFileName_ = RedirectTarget(saveFilePath_, redirectFile_);
+  if (!redirectFile_.empty() && renameOnRedirect_) {
+    // A name that is not a plain file name keeps the one SetFileName gave.
+    if (auto renamed = RedirectTarget(saveFilePath_, redirectFile_)) saveFileName_ = std::move(*renamed);
+  }
 
   FileResult committed = files_.CommitTemp(saveFileName_);
   if (!committed.ok) {
@@ -247,7 +290,7 @@ void DFiles::OnFinished() {
   if (!Current(generation)) return;
   std::string().swap(content_);
 
-  if (!cacheFile_.empty()) {
+  if (!cacheFile_.empty() && CacheCopyIsDisposable(fileUrl_)) {
     FileResult deleted = files_.Delete(cacheFile_);
     if (!deleted.ok) {
       SaveFailed(deleted.description);

@@ -111,9 +111,20 @@ struct BarRect {
 std::u16string JoinTarget(const std::u16string& fileUrl, const std::u16string& saveFilePath,
                           const std::u16string& fileName);
 
-// The target after a redirect to `newAddress`: the folder, one backslash, and the last part of
-// the address (the whole address when it has no separator).
-std::u16string RedirectTarget(const std::u16string& saveFilePath, const std::u16string& newAddress);
+// True when `name` names a file directly inside a folder: not empty, no path separator, no drive
+// or stream colon, none of the characters file names cannot hold, no reserved device name (with
+// or without an extension), and no trailing dot or space.
+bool IsPlainFileName(std::u16string_view name);
+
+// The target after a redirect to `newAddress`: the folder, one backslash, and the address's last
+// part (after its last "/", the whole address when it has none, with %XX escapes of ASCII
+// characters decoded). Nothing when that part is not a plain file name.
+std::optional<std::u16string> RedirectTarget(const std::u16string& saveFilePath, const std::u16string& newAddress);
+
+// True when the platform's copy of a transfer from `fileUrl` lives in its download cache, so the
+// control may delete it. For anything but a network address (a "file:" address, a local or
+// network path) the copy the platform names is the source itself.
+bool CacheCopyIsDisposable(std::u16string_view fileUrl);
 
 // The start-failure message box: text and title.
 std::pair<std::u16string, std::u16string> StartFailureMessage(const StartFailure& failure);
