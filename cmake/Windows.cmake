@@ -46,6 +46,8 @@ add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/generated/tarnwick.ico
   DEPENDS ${PROJECT_SOURCE_DIR}/cmake/make_icon.py)
 add_custom_target(tw_icon DEPENDS ${PROJECT_BINARY_DIR}/generated/tarnwick.ico)
 
+include(${CMAKE_CURRENT_LIST_DIR}/UpdateKey.cmake)
+
 set(TW_WIN_DIRS common/win library shell updater relay installer tests/wine)
 foreach(dir IN LISTS TW_WIN_DIRS)
   if(EXISTS ${PROJECT_SOURCE_DIR}/${dir}/CMakeLists.txt)

@@ -100,15 +100,56 @@ TEST(ShellUpdateCheckTest, ReadsBothFilesUnderTheInstallationFolder) {
   test::IconvCodec codec;
   fs.files[u"C:\\T\\data\\system\\verinfo.dat"] = "100\r\n105\r\n";
   fs.files[u"C:\\T\\data\\updata.tmp"] = "105\r106";
-  EXPECT_EQ(ShellUpdateCheck(fs, codec, u"C:\\T"), CheckOutcome::Update);
+  EXPECT_EQ(ShellUpdateCheck(fs, codec, u"C:\\T", 8), CheckOutcome::Update);
   fs.files[u"C:\\T\\data\\updata.tmp"] = "105\r\n";
-  EXPECT_EQ(ShellUpdateCheck(fs, codec, u"C:\\T"), CheckOutcome::NoUpdate);
+  EXPECT_EQ(ShellUpdateCheck(fs, codec, u"C:\\T", 5), CheckOutcome::NoUpdate);
   fs.files[u"C:\\T\\data\\system\\verinfo.dat"] = "100\n105\n";
   fs.files[u"C:\\T\\data\\updata.tmp"] = "106\n";
-  EXPECT_EQ(ShellUpdateCheck(fs, codec, u"C:\\T"), CheckOutcome::Update);
+  EXPECT_EQ(ShellUpdateCheck(fs, codec, u"C:\\T", 4), CheckOutcome::Update);
   fs.files.erase(u"C:\\T\\data\\updata.tmp");
-  EXPECT_EQ(ShellUpdateCheck(fs, codec, u"C:\\T"), CheckOutcome::CouldNotCheck);
+  EXPECT_EQ(ShellUpdateCheck(fs, codec, u"C:\\T", 4), CheckOutcome::CouldNotCheck);
 }
+
+TEST(ShellUpdateCheckTest, AnEarlierCopyOrAVersionTheUpdaterFailedOnCloseNothing) {
+  test::MemoryFileSystem fs;
+  test::IconvCodec codec;
+  fs.files[u"C:\\T\\data\\system\\verinfo.dat"] = "105\r\n";
+  fs.files[u"C:\\T\\data\\updata.tmp"] = "106\r\n";
+  EXPECT_EQ(ShellUpdateCheck(fs, codec, u"C:\\T", 0), CheckOutcome::NotFetched);
+  fs.files[u"C:\\T\\data\\updfail.dat"] = "106.0\r\n";
+  EXPECT_EQ(ShellUpdateCheck(fs, codec, u"C:\\T", 5), CheckOutcome::FailedBefore);
+  fs.files[u"C:\\T\\data\\updata.tmp"] = "107\r\n";
+  EXPECT_EQ(ShellUpdateCheck(fs, codec, u"C:\\T", 5), CheckOutcome::Update);
+}
+
+const std::string kSigHex = "00" + std::string(124, 'a') + "Ff";
+const std::string kSigLine = "signature ecdsa-p256-sha256 " + kSigHex;
+
+struct SignatureCase {
+  std::string text;
+  bool found;
+};
+class SignatureTest : public ::testing::TestWithParam<SignatureCase> {};
+TEST_P(SignatureTest, OnlyAWellFormedTaggedLineBeforeTheVersionCounts) {
+  test::MemoryFileSystem fs;
+  test::IconvCodec codec;
+  fs.files[u"C:\\i"] = GetParam().text;
+  auto signature = FindPackageSignature(ReadLineFile(fs, codec, u"C:\\i"));
+  ASSERT_EQ(signature.has_value(), GetParam().found) << GetParam().text;
+  if (!signature) return;
+  EXPECT_EQ((*signature)[0], 0x00);
+  EXPECT_EQ((*signature)[1], 0xAA);
+  EXPECT_EQ((*signature)[63], 0xFF);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Table, SignatureTest,
+    ::testing::Values(SignatureCase{"106\r\n", false}, SignatureCase{(kSigLine + "\r\n106\r\n"), true},
+                      SignatureCase{("105\r\n" + kSigLine + " \r\n106"), true},
+                      SignatureCase{(kSigLine + "\r\n"), false},  // the version line is not a signature
+                      SignatureCase{(kSigLine + "0\r\n106\r\n"), false},
+                      SignatureCase{(kSigLine.substr(0, kSigLine.size() - 1) + "g\r\n106\r\n"), false},
+                      SignatureCase{("signature ecdsa-p384-sha384 " + kSigHex + "\r\n106\r\n"), false},
+                      SignatureCase{(kSigLine + "\r\nsignature ecdsa-p256-sha256 zz\r\n106\r\n"), false}));
 
 struct PercentCase {
   float fraction;
@@ -128,19 +169,29 @@ class FakeView : public UpdaterView {
   void EnableCloseButton(bool e) override { Log(e ? "cmd1 on" : "cmd1 off"); }
   void EnableTimer(bool e) override { Log(e ? "timer on" : "timer off"); }
   void ShowError(const std::u16string& t) override { Log("error " + ToUtf8(t)); }
-  void StartDownload(Download w, const std::u16string& url, const std::u16string& folder,
+  bool StartDownload(Download w, const std::u16string& url, const std::u16string& folder,
                      const std::u16string& name) override {
+    if (!controls) return false;
     Log(std::string(w == Download::Info ? "info " : "package ") + ToUtf8(url) + " " + ToUtf8(folder) + ToUtf8(name));
     if (onStart) onStart(w);
+    return true;
   }
   void CancelDownload(Download w) override { Log(w == Download::Info ? "cancel info" : "cancel package"); }
-  void OpenFile(const std::u16string& p) override { Log("open " + ToUtf8(p)); }
+  bool VerifyPackage(const std::u16string&, const PackageSignature& s) override { return s == signs; }
+  void RemoveFile(const std::u16string& p) override { Log("remove " + ToUtf8(p)); }
+  bool OpenFile(const std::u16string& p) override {
+    Log("open " + ToUtf8(p));
+    return opens;
+  }
+  void WatchStall(bool on) override { stallWatch = on; }
   void Close() override { Log("close"); }
 
   void Log(std::string s) { log.push_back(std::move(s)); }
   std::vector<std::string> log;
   std::u16string status;
   std::function<void(Download)> onStart;
+  bool controls = true, opens = true, stallWatch = false;
+  PackageSignature signs = *ParsePackageSignature(u"signature ecdsa-p256-sha256 00" + std::u16string(124, u'a') + u"Ff");
 };
 
 using Log = std::vector<std::string>;
@@ -165,11 +216,12 @@ TEST_F(UpdaterFlowTest, NewerVersionDownloadsAndOpensThePackage) {
   Installed("100\r\n105\r\n");
   flow.Load();
   EXPECT_EQ(flow.LocalVersion(), 105);
-  Published("99\r\n106\r\n");
+  Published("99\r\n" + kSigLine + "\r\n106\r\n");
   flow.InfoComplete(10);
   EXPECT_TRUE(flow.Busy());
   EXPECT_FALSE(flow.CanClose());
   flow.TimerTick();
+  EXPECT_TRUE(view.stallWatch);
   flow.PackageProgress(0.4251f);
   flow.PackageProgress(1.0f);
   EXPECT_FALSE(flow.CanClose());
@@ -179,6 +231,8 @@ TEST_F(UpdaterFlowTest, NewerVersionDownloadsAndOpensThePackage) {
                            "timer off", "cancel info", kPackage, "status 已找到最新版本,正在升级,已完成:42.5%",
                            "status 已找到最新版本,正在升级,已完成:100.0%", "open C:\\T\\data\\Zentronew.msi", "close"}));
   EXPECT_EQ(flow.state(), UpdaterFlow::State::Done);
+  EXPECT_FALSE(view.stallWatch);
+  EXPECT_EQ(fs.files.count(u"C:\\T\\data\\updfail.dat"), 0u);
 }
 
 TEST_F(UpdaterFlowTest, UpdateInformationWithLfLineEndsStartsTheUpdate) {
@@ -242,6 +296,22 @@ TEST_F(UpdaterFlowTest, EmptyInstalledFileCountsAsZero) {
   EXPECT_EQ(flow.state(), UpdaterFlow::State::Waiting);
 }
 
+TEST_F(UpdaterFlowTest, MissingInstalledFileCountsAsZero) {
+  Published("1");
+  flow.Load();
+  EXPECT_EQ(flow.LocalVersion(), 0);
+  flow.InfoComplete(1);
+  EXPECT_EQ(flow.state(), UpdaterFlow::State::Waiting);
+}
+
+TEST_F(UpdaterFlowTest, MissingDownloadControlIsReported) {
+  Installed("105\r\n");
+  view.controls = false;
+  flow.Load();
+  EXPECT_EQ(view.log, (Log{kChecking, "status 无法创建下载控件!", "error 无法创建下载控件!"}));
+  EXPECT_TRUE(flow.CanClose());
+}
+
 struct BadCase {
   const char* name;
   std::optional<std::string> installed;
@@ -262,8 +332,7 @@ TEST_P(UpdaterCannotCheckTest, SaysItCouldNotCheckAndNeverUpdates) {
   EXPECT_TRUE(flow.CanClose());
 }
 INSTANTIATE_TEST_SUITE_P(Table, UpdaterCannotCheckTest,
-                         ::testing::Values(BadCase{"NoInstalledFile", std::nullopt, "106", false},
-                                           BadCase{"InstalledNotANumber", "version five\r\n", "106", false},
+                         ::testing::Values(BadCase{"InstalledNotANumber", "version five\r\n", "106", false},
                                            BadCase{"InstalledTooLarge", "9999999999\r\n", "106", false},
                                            BadCase{"PublishedNotANumber", "105\r\n", "<html>not found</html>", true}),
                          [](const auto& info) { return std::string(info.param.name); });
@@ -280,6 +349,63 @@ TEST_F(UpdaterFlowTest, FailedPackageDownloadIsReportedAndNothingIsOpened) {
   EXPECT_EQ(view.log, (Log{"status 升级包下载失败!", "cmd1 on", "error 更新失败!请检查网络连接重新更新!"}));
   EXPECT_TRUE(flow.CanClose());
   EXPECT_FALSE(flow.Busy());
+  EXPECT_FALSE(view.stallWatch);
+  EXPECT_EQ(fs.files[u"C:\\T\\data\\updfail.dat"], "106\r\n");
+}
+
+TEST_F(UpdaterFlowTest, StalledPackageDownloadFailsLikeATransferError) {
+  Installed("105\r\n");
+  Published("106\r\n");
+  flow.Load();
+  flow.InfoComplete(5);
+  flow.TimerTick();
+  flow.PackageProgress(0.5f);
+  view.log.clear();
+  flow.PackageStalled();
+  flow.PackageComplete(0);
+  flow.PackageStalled();
+  EXPECT_EQ(view.log, (Log{"cancel package", "status 升级包下载失败!", "cmd1 on", "error 更新失败!请检查网络连接重新更新!"}));
+  EXPECT_TRUE(flow.CanClose());
+  EXPECT_EQ(fs.files[u"C:\\T\\data\\updfail.dat"], "106\r\n");
+}
+
+struct RefusedCase {
+  const char* name;
+  std::string info;
+  bool signs;
+};
+class RefusedPackageTest : public UpdaterFlowTest, public ::testing::WithParamInterface<RefusedCase> {};
+TEST_P(RefusedPackageTest, IsRemovedReportedAndNeverOpened) {
+  Installed("105\r\n");
+  Published(GetParam().info);
+  if (!GetParam().signs) view.signs[5] ^= 1;
+  flow.Load();
+  flow.InfoComplete(5);
+  flow.TimerTick();
+  view.log.clear();
+  flow.PackageComplete(4096);
+  EXPECT_EQ(view.log, (Log{"remove C:\\T\\data\\Zentronew.msi", "status 升级包校验失败!", "cmd1 on",
+                           "error 升级包校验失败,已删除!请重新更新!"}));
+  EXPECT_TRUE(flow.CanClose());
+  EXPECT_EQ(fs.files[u"C:\\T\\data\\updfail.dat"], "106\r\n");
+}
+INSTANTIATE_TEST_SUITE_P(Table, RefusedPackageTest,
+                         ::testing::Values(RefusedCase{"NoSignature", "106\r\n", true},
+                                           RefusedCase{"Malformed", kSigLine + "00\r\n106\r\n", true},
+                                           RefusedCase{"DoesNotVerify", kSigLine + "\r\n106\r\n", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(UpdaterFlowTest, PackageThatCannotBeOpenedIsReported) {
+  Installed("105\r\n");
+  Published(kSigLine + "\r\n106\r\n");
+  view.opens = false;
+  flow.Load();
+  flow.InfoComplete(5);
+  flow.TimerTick();
+  view.log.clear();
+  flow.PackageComplete(4096);
+  EXPECT_EQ(view.log, (Log{"open C:\\T\\data\\Zentronew.msi", "status 无法打开升级包!", "cmd1 on", "error 无法打开升级包!"}));
+  EXPECT_EQ(fs.files[u"C:\\T\\data\\updfail.dat"], "106\r\n");
 }
 
 TEST_F(UpdaterFlowTest, PackageThatFailsToStartIsReportedOnce) {

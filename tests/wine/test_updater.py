@@ -1,8 +1,10 @@
 """The updater Feltram.exe under Wine, with the portal's address answered by a scripted server this
 test runs on the portal's loopback port: a newer version is downloaded with a counting status line
-and opened (seen through the test prefix's installer-package opener), the same version is up to
-date, an unreachable portal and a failed package download are reported, an unreadable installed
-version is not checked, and closing is refused while the package downloads."""
+and opened (seen through the test prefix's installer-package opener) when its signature verifies,
+a tampered, foreign-signed or unsigned package is removed and never opened, the same version is up
+to date, an unreachable portal and a failed or stalled package download are reported, an unreadable
+installed version is not checked, closing is refused while the package downloads, and the shell
+stays open when the update information did not arrive or the updater cannot be started."""
 import os
 import re
 import shutil
@@ -16,6 +18,11 @@ import socketserver
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
 
+sys.path.insert(0, os.path.join(harness.SRC, "installer"))
+import update_signing  # noqa: E402
+
+BUILD_KEY = os.path.join(harness.BUILD, "keys", "update_private.pem")
+
 CAPTION = "Tarnwick在线更新"
 CHECKING = "正在检查最新版版,请稍后....."
 UPGRADING = "已找到最新版本,正在升级,已完成:"
@@ -23,6 +30,9 @@ UP_TO_DATE = "当前已经是最新版本! ^_^"
 FAILED = "更新失败!请检查网络连接重新更新!"
 PACKAGE_FAILED = "升级包下载失败!"
 CANNOT_CHECK = "无法检查最新版本!"
+UNVERIFIED = "升级包校验失败!"
+UNVERIFIED_MESSAGE = "升级包校验失败,已删除!请重新更新!"
+NOT_STARTED = "无法启动更新程序Feltram.exe!"
 SHELL_TITLE = "Tarnwick更新"
 SHELL_MESSAGE = "已发现更新的版本,马上进行自动更新!"
 SHELL_CAPTION = "欢迎使用Tarnwick - 让您轻松享受丰富多彩的游戏世界"
@@ -53,6 +63,11 @@ class ScriptedHandler(http.server.BaseHTTPRequestHandler):
         if not rate:
             self.wfile.write(body)
             return
+        if rate == "stall":  # a part, then nothing until the client gives up
+            self.wfile.write(body[:len(body) // 3])
+            self.wfile.flush()
+            time.sleep(15)
+            return
         chunk = max(1, rate // 10)
         for i in range(0, len(body), chunk):
             try:
@@ -80,6 +95,8 @@ class UpdaterTest(unittest.TestCase):
         r = harness.run(["regsvr32", "/s", cls.dll], timeout=60)
         assert r.returncode == 0, "regsvr32 failed"
         cls.package = bytes((i * 31 + 7) % 256 for i in range(600_000))
+        cls.other_key = os.path.join(cls.dir, "other_private.pem")
+        update_signing.genkey(cls.other_key, os.path.join(cls.dir, "other_public.pem"))
 
     @classmethod
     def tearDownClass(cls):
@@ -90,7 +107,7 @@ class UpdaterTest(unittest.TestCase):
         self.server = None
         self.proc = None
         self.data = os.path.join(self.dir, "data")
-        for name in ("updata.tmp", "Zentronew.msi"):
+        for name in ("updata.tmp", "Zentronew.msi", "updfail.dat"):
             if os.path.exists(os.path.join(self.data, name)):
                 os.remove(os.path.join(self.data, name))
         harness.clear_opened_log()
@@ -126,8 +143,15 @@ class UpdaterTest(unittest.TestCase):
         with open(os.path.join(self.data, "system", "verinfo.dat"), "wb") as f:
             f.write(text)
 
-    def start(self):
-        self.proc = harness.start([os.path.join(self.dir, "Feltram.exe")])
+    def signed(self, versions, package=None, key=BUILD_KEY):
+        """Update information with the signature line of `package` (the test's package)."""
+        path = os.path.join(self.dir, "signed.tmp")
+        with open(path, "wb") as f:
+            f.write(self.package if package is None else package)
+        return update_signing.signature_line(key, path).encode() + b"\r\n" + versions
+
+    def start(self, extra_env=None):
+        self.proc = harness.start([os.path.join(self.dir, "Feltram.exe")], extra_env=extra_env)
         recs = harness.wait_until(lambda: harness.probe("find", CAPTION, "*"), 20, 0.2, "the updater window")
         self.hwnd = recs[0]["hwnd"]
 
@@ -174,7 +198,7 @@ class UpdaterTest(unittest.TestCase):
 
     def test_newer_version_downloads_opens_the_package_and_ends(self):
         self.installed(b"100\r\n105\r\n")
-        self.serve({"/updatainfo.txt": (b"104\r\n106\r\n", 200, None),
+        self.serve({"/updatainfo.txt": (self.signed(b"104\r\n106\r\n"), 200, None),
                     "/ZentroVrindle.msi": (self.package, 200, 150_000)})
         self.start()
         statuses, closing_refused, disabled_seen = [], False, False
@@ -251,6 +275,38 @@ class UpdaterTest(unittest.TestCase):
             self.assertEqual(f.read(), b"an older package")
         self.close_and_wait()
 
+    def test_stalled_package_download_fails_within_the_limit(self):
+        self.installed(b"105\r\n")
+        self.serve({"/updatainfo.txt": (b"106\r\n", 200, None), "/ZentroVrindle.msi": (self.package, 200, "stall")})
+        self.start({"TW_FELTRAM_STALL_MS": "1500"})
+        box, texts = self.message_box(timeout=15)
+        self.assertIn(FAILED, texts)
+        self.assertLess(time.time() - self.server.requests[-1][0], 5)
+        self.dismiss(box)
+        self.assertEqual(self.status(), PACKAGE_FAILED)
+        self.close_and_wait()
+        self.assertEqual(harness.opened_log(), [])
+
+    def test_package_that_fails_verification_is_removed_and_never_opened(self):
+        self.installed(b"105\r\n")
+        self.serve({})
+        package = os.path.join(self.data, "Zentronew.msi")
+        for case, info, served in (("tampered", self.signed(b"106\r\n"), self.package[:-1] + b"\0"),
+                                   ("other key", self.signed(b"106\r\n", key=self.other_key), self.package),
+                                   ("unsigned", b"106\r\n", self.package)):
+            with self.subTest(case):
+                self.server.answers = {"/updatainfo.txt": (info, 200, None), "/ZentroVrindle.msi": (served, 200, None)}
+                self.start()
+                box, texts = self.message_box()
+                self.assertIn(UNVERIFIED_MESSAGE, texts)
+                self.assertFalse(os.path.exists(package))
+                self.dismiss(box)
+                self.assertEqual(self.status(), UNVERIFIED)
+                self.close_and_wait()
+                self.assertEqual(harness.opened_log(), [])
+                with open(os.path.join(self.data, "updfail.dat"), "rb") as f:
+                    self.assertEqual(f.read(), b"106\r\n")
+
     def test_unreadable_installed_version_is_not_checked(self):
         self.installed(b"version one\r\n")
         self.serve({"/updatainfo.txt": (b"106\r\n", 200, None)})
@@ -267,7 +323,7 @@ class UpdaterTest(unittest.TestCase):
 
     def test_shell_announces_a_newer_version_starts_the_updater_and_closes(self):
         self.installed(b"105\r\n")
-        self.serve({"/updatainfo.txt": (b"105\r\n106\r\n", 200, None),
+        self.serve({"/updatainfo.txt": (self.signed(b"105\r\n106\r\n"), 200, None),
                     "/ZentroVrindle.msi": (self.package, 200, None)})
         self.start_shell()
         recs = harness.wait_until(lambda: harness.probe("find", SHELL_TITLE, "#32770"), 30, 0.2, "the shell's message")
@@ -292,15 +348,37 @@ class UpdaterTest(unittest.TestCase):
         self.assertFalse(harness.probe("find", CAPTION, "*"))
         self.assertIsNone(self.proc.poll())
 
-    def test_shell_without_portal_or_earlier_copy_neither_updates_nor_stops(self):
+    def test_shell_without_portal_ignores_an_earlier_newer_copy(self):
         self.installed(b"105\r\n")
+        with open(os.path.join(self.data, "updata.tmp"), "wb") as f:
+            f.write(b"106\r\n")
         self.start_shell()
         harness.wait_until(lambda: harness.probe("find", SHELL_CAPTION, "*"), 30, 0.2, "the shell's window")
-        time.sleep(5)  # the refused transfer has long ended by now
+        time.sleep(4)  # the refused transfer has long ended by now
         self.assertFalse(harness.probe("find", SHELL_TITLE, "#32770"))
         self.assertFalse(harness.probe("find", CAPTION, "*"))
         self.assertIsNone(self.proc.poll())
-        self.assertFalse(os.path.exists(os.path.join(self.data, "updata.tmp")))
+
+    def test_shell_stays_open_when_the_updater_cannot_be_started(self):
+        self.installed(b"105\r\n")
+        self.serve({"/updatainfo.txt": (b"106\r\n", 200, None)})
+        updater = os.path.join(self.dir, "Feltram.exe")
+        os.rename(updater, updater + ".away")
+        try:
+            self.start_shell()
+            def box_saying(text):
+                for r in harness.probe("find", SHELL_TITLE, "#32770"):
+                    if text in [c.get("text", "") for c in harness.probe("children", r["hwnd"])]:
+                        return r["hwnd"]
+                return None
+            box = harness.wait_until(lambda: box_saying(SHELL_MESSAGE), 30, 0.2, "the announcement")
+            harness.probe("post", box, WM_COMMAND, 1, 0)
+            box = harness.wait_until(lambda: box_saying(NOT_STARTED), 10, 0.2, "the failure message")
+            self.dismiss_box(box, SHELL_TITLE)
+            time.sleep(1)
+            self.assertIsNone(self.proc.poll())
+        finally:
+            os.rename(updater + ".away", updater)
 
     def dismiss_box(self, box, title):
         harness.probe("post", box, WM_COMMAND, 1, 0)

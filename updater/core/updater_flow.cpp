@@ -12,10 +12,12 @@ UpdaterFlow::UpdaterFlow(UpdaterView& view, FileSystem& fs, const AnsiCodec& cod
 
 void UpdaterFlow::Load() {
   if (state_ != State::Idle) return;
+  // A missing or unreadable installed-version file counts as version 0, so that a damaged
+  // installation is repaired by the update.
   LineFile installed = ReadLineFile(fs_, codec_, folder_ + kInstalledVersionFile);
   std::optional<std::int32_t> local = 0;
   if (installed.status != FileStatus::Ok) {
-    local.reset();
+    local = 0;
   } else if (auto line = LastLine(installed)) {
     auto number = ParseVersionNumber(*line, decimalSeparator_);
     local = number ? RoundHalfEven32(*number) : std::nullopt;
@@ -28,7 +30,11 @@ void UpdaterFlow::Load() {
   localVersion_ = *local;
   view_.SetStatus(kStatusChecking);
   state_ = State::Checking;
-  view_.StartDownload(Download::Info, base_ + kUpdateInfoAddress, folder_ + kDataFolder, kUpdateInfoName);
+  if (!view_.StartDownload(Download::Info, base_ + kUpdateInfoAddress, folder_ + kDataFolder, kUpdateInfoName)) {
+    state_ = State::Failed;
+    view_.SetStatus(kStatusNoDownloadControl);
+    view_.ShowError(kStatusNoDownloadControl);
+  }
 }
 
 void UpdaterFlow::InfoComplete(std::int32_t) {
@@ -48,7 +54,9 @@ void UpdaterFlow::InfoComplete(std::int32_t) {
       return;
     }
     remote = *number;
+    publishedVersion_ = *line;
   }
+  signature_ = FindPackageSignature(published);
   if (remote > static_cast<double>(localVersion_)) {
     state_ = State::Waiting;
     view_.SetStatus(std::u16string(kStatusUpgrading) + u"0%");
@@ -66,28 +74,57 @@ void UpdaterFlow::TimerTick() {
   view_.EnableTimer(false);
   view_.CancelDownload(Download::Info);
   state_ = State::DownloadingPackage;
-  view_.StartDownload(Download::Package, base_ + kPackageAddress, folder_ + kDataFolder, kPackageName);
+  view_.WatchStall(true);
+  if (!view_.StartDownload(Download::Package, base_ + kPackageAddress, folder_ + kDataFolder, kPackageName) &&
+      state_ == State::DownloadingPackage)
+    PackageFailed(kStatusNoDownloadControl, kStatusNoDownloadControl);
 }
 
 void UpdaterFlow::PackageProgress(float fraction) {
   if (state_ != State::DownloadingPackage) return;
+  view_.WatchStall(true);
   view_.SetStatus(kStatusUpgrading + FormatPercent(fraction) + u"%");
+}
+
+void UpdaterFlow::PackageStalled() {
+  if (state_ != State::DownloadingPackage) return;
+  state_ = State::Failed;  // the cancel below reports nothing more to act on
+  view_.CancelDownload(Download::Package);
+  PackageFailed(kStatusPackageFailed, kMessageUpdateFailed);
 }
 
 void UpdaterFlow::PackageComplete(std::int32_t bytes) {
   if (state_ != State::DownloadingPackage) return;
-  busy_ = false;
-  if (bytes > 0) {
-    state_ = State::Done;
-    view_.OpenFile(folder_ + kDataFolder + kPackageName);
-    view_.Close();
+  if (bytes <= 0) {
+    // The package did not arrive: whatever lies under its name is not this update.
+    PackageFailed(kStatusPackageFailed, kMessageUpdateFailed);
     return;
   }
-  // The package did not arrive: whatever lies under its name is not this update.
+  // Only a package the publisher signed is opened; any other is not kept.
+  const std::u16string package = folder_ + kDataFolder + kPackageName;
+  if (!signature_ || !view_.VerifyPackage(package, *signature_)) {
+    view_.RemoveFile(package);
+    PackageFailed(kStatusPackageUnverified, kMessagePackageUnverified);
+    return;
+  }
+  if (!view_.OpenFile(package)) {
+    PackageFailed(kStatusPackageNotOpened, kStatusPackageNotOpened);
+    return;
+  }
+  state_ = State::Done;
+  busy_ = false;
+  view_.WatchStall(false);
+  view_.Close();
+}
+
+void UpdaterFlow::PackageFailed(const std::u16string& status, const std::u16string& message) {
   state_ = State::Failed;
-  view_.SetStatus(kStatusPackageFailed);
+  busy_ = false;
+  view_.WatchStall(false);
+  fs_.ReplaceAll(folder_ + kFailedUpdateNote, codec_.Encode(publishedVersion_ + u"\r\n"));
+  view_.SetStatus(status);
   view_.EnableCloseButton(true);
-  view_.ShowError(kMessageUpdateFailed);
+  view_.ShowError(message);
 }
 
 }  // namespace tw::update

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "common/core/file_system.h"
+#include "updater/core/version_files.h"
 
 namespace tw::update {
 
@@ -19,6 +21,11 @@ inline constexpr char16_t kStatusCouldNotCheck[] = u"\u65E0\u6CD5\u68C0\u67E5\u6
 inline constexpr char16_t kStatusPackageFailed[] = u"\u5347\u7EA7\u5305\u4E0B\u8F7D\u5931\u8D25!";
 inline constexpr char16_t kMessageUpdateFailed[] = u"\u66F4\u65B0\u5931\u8D25!\u8BF7\u68C0\u67E5\u7F51\u7EDC"
                                                    u"\u8FDE\u63A5\u91CD\u65B0\u66F4\u65B0!";
+inline constexpr char16_t kStatusPackageUnverified[] = u"\u5347\u7EA7\u5305\u6821\u9A8C\u5931\u8D25!";
+inline constexpr char16_t kMessagePackageUnverified[] = u"\u5347\u7EA7\u5305\u6821\u9A8C\u5931\u8D25,"
+                                                        u"\u5DF2\u5220\u9664!\u8BF7\u91CD\u65B0\u66F4\u65B0!";
+inline constexpr char16_t kStatusPackageNotOpened[] = u"\u65E0\u6CD5\u6253\u5F00\u5347\u7EA7\u5305!";
+inline constexpr char16_t kStatusNoDownloadControl[] = u"\u65E0\u6CD5\u521B\u5EFA\u4E0B\u8F7D\u63A7\u4EF6!";
 inline constexpr char16_t kPackageAddress[] = u"/ZentroVrindle.msi";  // under the portal base URL
 inline constexpr char16_t kPackageName[] = u"Zentronew.msi";
 
@@ -34,11 +41,18 @@ class UpdaterView {
   // Modal message box, critical icon, product name as title.
   virtual void ShowError(const std::u16string& text) = 0;
   // Sets the control's address and folder, SetFileName, then BeginDownload without waiting.
-  // Completion may be reported before this returns.
-  virtual void StartDownload(Download which, const std::u16string& url, const std::u16string& folder,
+  // Completion may be reported before this returns. False when there is no download control.
+  virtual bool StartDownload(Download which, const std::u16string& url, const std::u16string& folder,
                              const std::u16string& fileName) = 0;
   virtual void CancelDownload(Download which) = 0;
-  virtual void OpenFile(const std::u16string& path) = 0;
+  // Whether the file is the one the publisher signed (the publisher's key is the view's).
+  virtual bool VerifyPackage(const std::u16string& path, const PackageSignature& signature) = 0;
+  virtual void RemoveFile(const std::u16string& path) = 0;
+  // Opens the file with its default handler; false when that could not be started.
+  virtual bool OpenFile(const std::u16string& path) = 0;
+  // Starts (again) or stops the watch that calls PackageStalled when the package download has
+  // had no data for the stall limit.
+  virtual void WatchStall(bool on) = 0;
   virtual void Close() = 0;
 };
 
@@ -54,6 +68,8 @@ class UpdaterFlow {
   void TimerTick();
   void PackageProgress(float fraction);
   void PackageComplete(std::int32_t bytes);
+  // The package download has had no data for the stall limit: it fails like a transfer error.
+  void PackageStalled();
   // Closing is refused while the package is being downloaded.
   bool CanClose() const { return !busy_; }
 
@@ -70,6 +86,12 @@ class UpdaterFlow {
   State state_ = State::Idle;
   std::int32_t localVersion_ = 0;
   bool busy_ = false;
+  std::u16string publishedVersion_;             // the update information's last line
+  std::optional<PackageSignature> signature_;  // and its signature of the package
+
+  // The package failed to come in: the window says so and can be closed, and the shell is told
+  // not to close for this version again.
+  void PackageFailed(const std::u16string& status, const std::u16string& message);
 };
 
 }  // namespace tw::update

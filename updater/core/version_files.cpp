@@ -53,6 +53,37 @@ std::optional<std::u16string> LastLine(const LineFile& file) {
   return file.lines.back();
 }
 
+std::optional<PackageSignature> ParsePackageSignature(std::u16string_view line) {
+  std::u16string_view tag = kSignatureTag;
+  if (line.substr(0, tag.size()) != tag) return std::nullopt;
+  line.remove_prefix(tag.size());
+  while (!line.empty() && (line.front() == u' ' || line.front() == u'\t')) line.remove_prefix(1);
+  while (!line.empty() && (line.back() == u' ' || line.back() == u'\t')) line.remove_suffix(1);
+  PackageSignature signature{};
+  if (line.size() != signature.size() * 2) return std::nullopt;
+  auto digit = [](char16_t c) -> int {
+    if (c >= u'0' && c <= u'9') return c - u'0';
+    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+    return -1;
+  };
+  for (std::size_t i = 0; i < signature.size(); ++i) {
+    int high = digit(line[2 * i]), low = digit(line[2 * i + 1]);
+    if (high < 0 || low < 0) return std::nullopt;
+    signature[i] = static_cast<std::uint8_t>(high * 16 + low);
+  }
+  return signature;
+}
+
+std::optional<PackageSignature> FindPackageSignature(const LineFile& info) {
+  if (info.lines.size() < 2) return std::nullopt;
+  for (std::size_t i = info.lines.size() - 1; i-- > 0;) {
+    if (std::u16string_view(info.lines[i]).substr(0, std::u16string_view(kSignatureTag).size()) == kSignatureTag)
+      return ParsePackageSignature(info.lines[i]);
+  }
+  return std::nullopt;
+}
+
 CheckOutcome CompareForShell(const LineFile& installed, const LineFile& published, char16_t decimalSeparator) {
   if (installed.status != FileStatus::Ok || published.status != FileStatus::Ok) return CheckOutcome::CouldNotCheck;
   double local = 0;
@@ -69,10 +100,17 @@ CheckOutcome CompareForShell(const LineFile& installed, const LineFile& publishe
 }
 
 CheckOutcome ShellUpdateCheck(FileSystem& fs, const AnsiCodec& codec, const std::u16string& installFolder,
-                              char16_t decimalSeparator) {
+                              std::int32_t downloadedBytes, char16_t decimalSeparator) {
+  if (downloadedBytes <= 0) return CheckOutcome::NotFetched;
   LineFile installed = ReadLineFile(fs, codec, installFolder + kInstalledVersionFile);
   LineFile published = ReadLineFile(fs, codec, installFolder + kUpdateInfoFile);
-  return CompareForShell(installed, published, decimalSeparator);
+  CheckOutcome outcome = CompareForShell(installed, published, decimalSeparator);
+  if (outcome != CheckOutcome::Update) return outcome;
+  LineFile note = ReadLineFile(fs, codec, installFolder + kFailedUpdateNote);
+  auto noted = LastLine(note);
+  auto notedNumber = noted ? ParseVersionNumber(*noted, decimalSeparator) : std::nullopt;
+  auto remote = ParseVersionNumber(*LastLine(published), decimalSeparator);
+  return notedNumber && remote && *notedNumber == *remote ? CheckOutcome::FailedBefore : outcome;
 }
 
 std::u16string FormatPercent(float fraction) {

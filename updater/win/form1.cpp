@@ -1,8 +1,13 @@
 #include "updater/win/form1.h"
 
+#include <bcrypt.h>
+
+#include <vector>
+
 #include "build_config.h"
 #include "common/win/shell_open.h"
 #include "common/win/text_win.h"
+#include "update_public_key.h"
 
 namespace tw::updater {
 namespace {
@@ -10,6 +15,9 @@ namespace {
 constexpr wchar_t kClassName[] = L"TwFeltramForm1";
 constexpr UINT_PTR kTimer1 = 1;
 constexpr UINT kTimer1Interval = 1000;
+constexpr UINT_PTR kStallTimer = 2;
+// A package download without data for this long fails; TW_FELTRAM_STALL_MS shortens it for tests.
+constexpr UINT kStallLimitMs = 60000;
 constexpr int kCmd1Id = 101;
 constexpr int kStatusId = 102;
 
@@ -45,6 +53,36 @@ HRESULT PutText(win::AxHost& host, DISPID id, const std::u16string& text) {
   HRESULT hr = host.Put(id, v);
   VariantClear(&v);
   return hr;
+}
+
+UINT StallLimitMs() {
+  wchar_t text[16] = {};
+  DWORD n = GetEnvironmentVariableW(L"TW_FELTRAM_STALL_MS", text, 16);
+  long ms = n > 0 && n < 16 ? wcstol(text, nullptr, 10) : 0;
+  return ms > 0 && ms < static_cast<long>(kStallLimitMs) ? static_cast<UINT>(ms) : kStallLimitMs;
+}
+
+// SHA-256 of a file through CNG; false when it cannot be read.
+bool HashFile(const std::u16string& path, UCHAR (&digest)[32]) {
+  HANDLE file = CreateFileW(win::W(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  BCRYPT_ALG_HANDLE alg = nullptr;
+  BCRYPT_HASH_HANDLE hash = nullptr;
+  bool ok = BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&alg, BCRYPT_SHA256_ALGORITHM, nullptr, 0)) &&
+            BCRYPT_SUCCESS(BCryptCreateHash(alg, &hash, nullptr, 0, nullptr, 0, 0));
+  std::vector<UCHAR> buffer(64 * 1024);
+  while (ok) {
+    DWORD got = 0;
+    if (!ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) ok = false;
+    if (!ok || got == 0) break;
+    ok = BCRYPT_SUCCESS(BCryptHashData(hash, buffer.data(), got, 0));
+  }
+  ok = ok && BCRYPT_SUCCESS(BCryptFinishHash(hash, digest, sizeof digest, 0));
+  if (hash) BCryptDestroyHash(hash);
+  if (alg) BCryptCloseAlgorithmProvider(alg, 0);
+  CloseHandle(file);
+  return ok;
 }
 
 }  // namespace
@@ -152,9 +190,10 @@ void Form1::ShowError(const std::u16string& text) {
   MessageBoxW(hwnd_, t.c_str(), L"Tarnwick", MB_OK | MB_ICONERROR);
 }
 
-void Form1::StartDownload(update::Download which, const std::u16string& url, const std::u16string& folder,
+bool Form1::StartDownload(update::Download which, const std::u16string& url, const std::u16string& folder,
                           const std::u16string& fileName) {
   win::AxHost& c = Control(which);
+  if (!c.dispatch()) return false;
   PutText(c, kFileUrl, url);
   PutText(c, kSaveFilePath, folder);
   VARIANT name;
@@ -168,11 +207,43 @@ void Form1::StartDownload(update::Download which, const std::u16string& url, con
   VariantInit(&result);
   c.Call(kBeginDownload, nullptr, 0, &result);
   VariantClear(&result);
+  return true;
 }
 
 void Form1::CancelDownload(update::Download which) { Control(which).Call(kCancelDownload); }
 
-void Form1::OpenFile(const std::u16string& path) { win::ShellOpen(path, u""); }
+bool Form1::VerifyPackage(const std::u16string& path, const update::PackageSignature& signature) {
+  UCHAR digest[32];
+  if (!HashFile(path, digest)) return false;
+  struct {
+    BCRYPT_ECCKEY_BLOB header;
+    UCHAR xy[64];
+  } blob{{BCRYPT_ECDSA_PUBLIC_P256_MAGIC, 32}, {}};
+  static_assert(sizeof blob == sizeof(BCRYPT_ECCKEY_BLOB) + 64);
+  CopyMemory(blob.xy, kUpdatePublicKey, sizeof blob.xy);
+  BCRYPT_ALG_HANDLE alg = nullptr;
+  BCRYPT_KEY_HANDLE key = nullptr;
+  UCHAR rs[64];
+  CopyMemory(rs, signature.data(), sizeof rs);
+  bool ok = BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&alg, BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0)) &&
+            BCRYPT_SUCCESS(BCryptImportKeyPair(alg, nullptr, BCRYPT_ECCPUBLIC_BLOB, &key,
+                                               reinterpret_cast<PUCHAR>(&blob), sizeof blob, 0)) &&
+            BCryptVerifySignature(key, nullptr, digest, sizeof digest, rs, sizeof rs, 0) == 0;
+  if (key) BCryptDestroyKey(key);
+  if (alg) BCryptCloseAlgorithmProvider(alg, 0);
+  return ok;
+}
+
+void Form1::RemoveFile(const std::u16string& path) { DeleteFileW(win::W(path).c_str()); }
+
+bool Form1::OpenFile(const std::u16string& path) { return win::ShellOpen(path, u"") > 32; }
+
+void Form1::WatchStall(bool on) {
+  if (on)
+    SetTimer(hwnd_, kStallTimer, StallLimitMs(), nullptr);  // restarts a running watch
+  else
+    KillTimer(hwnd_, kStallTimer);
+}
 
 void Form1::Close() {
   // Asked from inside a control's event: the window goes once that handler has returned.
@@ -189,6 +260,10 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case WM_TIMER:
       if (wp == kTimer1 && flow_) flow_->TimerTick();
+      if (wp == kStallTimer) {
+        KillTimer(hwnd_, kStallTimer);
+        if (flow_) flow_->PackageStalled();
+      }
       return 0;
     case WM_CTLCOLORSTATIC: {
       HWND c = reinterpret_cast<HWND>(lp);
@@ -209,6 +284,7 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case WM_DESTROY:
       KillTimer(hwnd_, kTimer1);
+      KillTimer(hwnd_, kStallTimer);
       dfiles1_.Destroy();
       dfiles2_.Destroy();
       PostQuitMessage(0);

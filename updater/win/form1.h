@@ -30,10 +30,13 @@ class Form1 : public win::Window<Form1>, private update::UpdaterView {
   void EnableCloseButton(bool enabled) override;
   void EnableTimer(bool enabled) override;
   void ShowError(const std::u16string& text) override;
-  void StartDownload(update::Download which, const std::u16string& url, const std::u16string& folder,
+  bool StartDownload(update::Download which, const std::u16string& url, const std::u16string& folder,
                      const std::u16string& fileName) override;
   void CancelDownload(update::Download which) override;
-  void OpenFile(const std::u16string& path) override;
+  bool VerifyPackage(const std::u16string& path, const update::PackageSignature& signature) override;
+  void RemoveFile(const std::u16string& path) override;
+  bool OpenFile(const std::u16string& path) override;
+  void WatchStall(bool on) override;
   void Close() override;
 
   void OnCreate();

@@ -31,8 +31,12 @@ void ShellUpdateCheck::Start(HWND owner, const std::u16string& installFolder) {
   CLSID clsid{};
   if (FAILED(CLSIDFromProgID(L"Corvala.DFiles", &clsid))) return;
   RECT rc{0, 0, 1, 1};
-  HRESULT hr = DFiles1.Create(owner, rc, clsid, IID_NULL, [this](DISPID id, DISPPARAMS*) {
-    if (id == kDLComplete) OnDownloadComplete();
+  HRESULT hr = DFiles1.Create(owner, rc, clsid, IID_NULL, [this](DISPID id, DISPPARAMS* params) {
+    VARIANT bytes;
+    VariantInit(&bytes);
+    if (id != kDLComplete) return;
+    if (!params || params->cArgs < 1 || FAILED(VariantChangeType(&bytes, &params->rgvarg[0], 0, VT_I4))) V_I4(&bytes) = 0;
+    OnDownloadComplete(V_I4(&bytes));
   });
   if (FAILED(hr)) return;
   DFiles1.Show(false);
@@ -51,16 +55,20 @@ void ShellUpdateCheck::Start(HWND owner, const std::u16string& installFolder) {
   VariantClear(&result);
 }
 
-void ShellUpdateCheck::OnDownloadComplete() {
+void ShellUpdateCheck::OnDownloadComplete(std::int32_t bytes) {
   // One check per run, whatever the transfer's result.
   if (checked_) return;
   checked_ = true;
   win::Win32FileSystem fs;
   win::Win32AnsiCodec codec;
-  if (update::ShellUpdateCheck(fs, codec, folder_, win::DecimalSeparator()) != update::CheckOutcome::Update) return;
+  if (update::ShellUpdateCheck(fs, codec, folder_, bytes, win::DecimalSeparator()) != update::CheckOutcome::Update) return;
   std::wstring text = win::W(update::kShellUpdateMessage), title = win::W(update::kShellUpdateTitle);
   MessageBoxW(owner_, text.c_str(), title.c_str(), MB_OK | MB_ICONINFORMATION);
-  win::ShellOpen(folder_ + update::kUpdaterProgram, u"");
+  if (win::ShellOpen(folder_ + update::kUpdaterProgram, u"") <= 32) {
+    std::wstring failed = win::W(update::kShellUpdaterNotStarted);
+    MessageBoxW(owner_, failed.c_str(), title.c_str(), MB_OK | MB_ICONERROR);
+    return;
+  }
   // Raised from inside the control's event: the window closes once the handler has returned.
   PostMessageW(owner_, WM_CLOSE, 0, 0);
 }

@@ -1,10 +1,11 @@
 // The shell's update check: at start-up a hidden download control (DFiles1 of the main window)
-// fetches the update information; when it reports completion, whatever the result, the versions
-// are compared and a newer one is announced, the updater started and the main window closed.
+// fetches the update information; when it has arrived, the versions are compared and a newer one
+// is announced, the updater started and, once it has started, the main window closed.
 #pragma once
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 #include "common/win/ax_host.h"
@@ -23,7 +24,7 @@ class ShellUpdateCheck {
   void Stop() { DFiles1.Destroy(); }
 
  private:
-  void OnDownloadComplete();
+  void OnDownloadComplete(std::int32_t bytes);
 
   HWND owner_ = nullptr;
   std::u16string folder_;
