@@ -19,6 +19,7 @@ sys.path.insert(0, os.path.join(h.SRC, "portal"))
 sys.path.insert(0, os.path.join(h.SRC, "installer"))
 import com_registration  # noqa: E402
 import server as portal  # noqa: E402
+import update_signing  # noqa: E402
 
 WINDIR = "C:\\Program Files\\Tarnwick"
 DECL = b'<?xml version="1.0" encoding="gb2312"?>\r\n<root>\r\n'
@@ -113,6 +114,8 @@ class Installed(unittest.TestCase):
     def test_programs_and_data_are_installed_as_built(self):
         for name in PROGRAMS:
             self.assertEqual(read(os.path.join(self.dir, name)), read(os.path.join(h.BIN, name)), name)
+            if name.endswith(".exe"):  # the platform must never virtualise a program's writes
+                self.assertIn(b'<requestedExecutionLevel level="asInvoker"', read(os.path.join(self.dir, name)), name)
         for rel in DATA:
             self.assertEqual(read(os.path.join(self.dir, "data", rel)), read(os.path.join(h.SRC, "data", rel)), rel)
 
@@ -257,7 +260,12 @@ class Upgrade(unittest.TestCase):
         shutil.rmtree(os.path.dirname(self.publish), ignore_errors=True)
         os.makedirs(self.publish)
         pkg.build(self.newer, os.path.join(self.publish, "ZentroVrindle.msi"))
-        write(os.path.join(self.publish, "updatainfo.txt"), b"%d\r\n" % self.newer)
+        # Published as a publisher does: signed with the key the installed updater holds.
+        newer_info = os.path.join(os.path.dirname(self.publish), "verinfo-newer.dat")
+        write(newer_info, b"%d\r\n" % self.newer)
+        update_signing.publish(os.path.join(h.BUILD, "keys", "update_private.pem"),
+                               os.path.join(self.publish, "ZentroVrindle.msi"), newer_info,
+                               os.path.join(self.publish, "updatainfo.txt"))
 
     def tearDown(self):
         h.kill_wine_programs()
