@@ -583,9 +583,9 @@ class LayoutAndLeftColumn(unittest.TestCase):
         self.check_layout(hidden=False)
 
     def test_2_never_smaller_than_the_minimum(self):
+        # 3460 x 1780 twips, rounded up to whole pixels: read back in twips never below it.
         w, hgt = self.resize(60, 40)
-        self.assertGreaterEqual(w, px(2850))
-        self.assertGreaterEqual(hgt, px(1780))
+        self.assertEqual((w, hgt), (-(-3460 * 96 // 1440), -(-1780 * 96 // 1440)))
         p = self.s.parts()
         for name in ("TopBar", "LintraTab1", "webPanel", "HideBar", "LeftPanel"):
             x0, y0, x1, y1 = rect(p[name])

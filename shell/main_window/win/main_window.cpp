@@ -342,8 +342,9 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case WM_GETMINMAXINFO: {
       auto* mm = reinterpret_cast<MINMAXINFO*>(lp);
-      mm->ptMinTrackSize.x = Px(layout::kMinWidth);
-      mm->ptMinTrackSize.y = Px(layout::kMinHeight);
+      layout::PixelSize least = layout::MinTrackSize(dpi_);
+      mm->ptMinTrackSize.x = least.width;
+      mm->ptMinTrackSize.y = least.height;
       return 0;
     }
     case WM_DRAWITEM: {
