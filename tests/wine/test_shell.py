@@ -197,6 +197,15 @@ class ShellLifecycleTest(unittest.TestCase):
         tray = h.probe("find", "Wine System Tray", "*")
         self.assertTrue(not tray or tray[0]["visible"] == "0", "no icon is left in the tray")
 
+    def test_session_end_frees_the_boss_key_and_removes_the_command_window(self):
+        s = Shell("shell_session_end")
+        self.assertEqual(h.probe("send", s.main["hwnd"], 0x0011, 0, 0)[0]["result"], "1")  # WM_QUERYENDSESSION
+        h.probe("send", s.main["hwnd"], 0x0016, 1, 0)  # WM_ENDSESSION, the session ends
+        self.assertEqual(h.probe("hotkey", MOD_CONTROL, VK_B)[0]["ok"], "1")
+        self.assertFalse(h.probe("find", "FrmQorMess", "*"))
+        s.close()  # the shut-down that already ran does not run again
+        self.assertTrue(s.exited())
+
     def test_missing_skin_and_left_page_and_no_portal_still_start(self):
         def strip(folder):
             os.remove(os.path.join(folder, "data", "system", "Vrindle.skn"))

@@ -372,6 +372,13 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       ShutDown();
       DestroyWindow(hwnd_);
       return 0;
+    // The session ends without WM_CLOSE: the process goes once this returns, so the boss key
+    // and the command window go now.
+    case WM_QUERYENDSESSION:
+      return TRUE;
+    case WM_ENDSESSION:
+      if (wp) ShutDown();
+      return 0;
     case WM_DESTROY:
       SysTray.set_intray(false);
       if (M_DomPoint) {
