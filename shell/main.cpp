@@ -15,6 +15,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
     if (Form1.Create(show)) {
       MSG msg;
       while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (Form1.PreTranslateMessage(&msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
       }

@@ -361,4 +361,10 @@ HRESULT AxHost::Put(DISPID id, VARIANT value) {
   return Invoke(id, DISPATCH_PROPERTYPUT, &value, 1, nullptr);
 }
 
+bool AxHost::TranslateAccelerator(MSG* msg) {
+  ComPtr<IOleInPlaceActiveObject> active;
+  if (!unknown_ || FAILED(unknown_.As(IID_IOleInPlaceActiveObject, active))) return false;
+  return active->TranslateAccelerator(msg) == S_OK;
+}
+
 }  // namespace tw::win

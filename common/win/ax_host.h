@@ -75,6 +75,9 @@ class AxHost {
   HRESULT Get(DISPID id, VARIANT* result) { return Invoke(id, DISPATCH_PROPERTYGET, nullptr, 0, result); }
   HRESULT Put(DISPID id, VARIANT value);
 
+  // Offers a keyboard message to the control's in-place active object; true if it used it up.
+  bool TranslateAccelerator(MSG* msg);
+
  private:
   HWND hwnd_ = nullptr;
   AxSite* site_ = nullptr;

@@ -18,7 +18,7 @@ import harness as h  # noqa: E402
 CAPTION = "欢迎使用Tarnwick - 让您轻松享受丰富多彩的游戏世界"
 HOME_TAB = "Tarnwick 127.0.0.1"
 DECL = b'<?xml version="1.0" encoding="gb2312"?>\r\n<root>\r\n'
-WM_COMMAND, WM_SYSCOMMAND = 0x0111, 0x0112
+WM_COMMAND, WM_SYSCOMMAND, WM_KEYDOWN, VK_TAB = 0x0111, 0x0112, 0x0100, 9
 SC_MINIMIZE, SC_RESTORE = 0xF020, 0xF120
 IDOK = 1
 
@@ -334,6 +334,18 @@ class PanesTabsAndFavourites(unittest.TestCase):
         time.sleep(0.3)
         after = {i: len(s.calls(inst, "refresh")) for i, inst in self.panes.items()}
         self.assertEqual(after, {i: before[i] + (1 if i == 4 else 0) for i in before})
+
+    def test_3b_keys_go_to_the_visible_pane_first_and_no_other(self):
+        s = self.s
+        browsers = list(self.panes.values()) + [s.left]
+        before = {b: len(s.calls(b, "translateaccelerator")) for b in browsers}
+        h.probe("post", s.main["hwnd"], WM_KEYDOWN, VK_TAB, 0)
+        h.wait_until(lambda: len(s.calls(self.panes[4], "translateaccelerator")) > before[self.panes[4]] + 1, 5,
+                     what="pane 4 to be offered the key and its character")
+        time.sleep(0.3)
+        got = {b: [d for _, d in s.calls(b, "translateaccelerator")[before[b]:]] for b in browsers}
+        # WM_KEYDOWN, then the WM_CHAR the key made once the pane left it to the shell.
+        self.assertEqual(got, {b: ["256 9", "258 9"] if b == self.panes[4] else [] for b in browsers})
 
     def test_4_favourites_button_stores_the_current_tab_and_address_once(self):
         s = self.s

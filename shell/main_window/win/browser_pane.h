@@ -38,6 +38,9 @@ class BrowserPane {
 
   void Move(int x, int y, int w, int h) { host_.Move(x, y, w, h); }
   void Show(bool visible) { host_.Show(visible); }
+  bool TranslateAccelerator(MSG* msg) { return host_.TranslateAccelerator(msg); }
+  // Whether `w` is the pane's window or one inside it.
+  bool Holds(HWND w) const { return host_.hwnd() && (w == host_.hwnd() || IsChild(host_.hwnd(), w)); }
   bool visible() const { return host_.visible(); }
   HWND hwnd() const { return host_.hwnd(); }
 

@@ -39,6 +39,9 @@ class MainWindow : public win::Window<MainWindow>, private CommandWindowHost, pr
 
   // Creates the window and its children and runs start-up; the window is then shown.
   bool Create(int showCommand);
+  // Gives the browser pane the keyboard is in (the selected content pane while the window itself
+  // has it) the first look at a keyboard message; true if the pane used it up.
+  bool PreTranslateMessage(MSG* msg);
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
 
   // Makes `window` a layered window whose pixels of exactly `colorKey` (0x00BBGGRR) are see-through.

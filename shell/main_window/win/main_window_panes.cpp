@@ -39,6 +39,20 @@ BrowserPane* MainWindow::Pane(std::int32_t index) const {
   return it != Web.end() && it->second && it->second->exists() ? it->second.get() : nullptr;
 }
 
+bool MainWindow::PreTranslateMessage(MSG* msg) {
+  if (msg->message < WM_KEYFIRST || msg->message > WM_KEYLAST || !hwnd_) return false;
+  BrowserPane* pane = nullptr;
+  if (msg->hwnd == hwnd_) {
+    pane = Pane(Handlers.CurIndex);
+  } else if (WebLeft.Holds(msg->hwnd)) {
+    pane = &WebLeft;
+  } else {
+    for (auto& [index, p] : Web)
+      if (p && p->Holds(msg->hwnd)) pane = p.get();
+  }
+  return pane && pane->TranslateAccelerator(msg);
+}
+
 bool MainWindow::PaneCreate(std::int32_t index) {
   if (Web.count(index)) return false;
   RECT rc{0, 0, 0, 0};

@@ -2,8 +2,10 @@
 // test prefix, so the shell's browser panes can be driven end to end where no HTML engine exists.
 //
 // Each instance
-//   - is an in-place control (IOleObject, IOleInPlaceObject, IPersistStreamInit) that shows a
-//     child window with its current address inside the container's window;
+//   - is an in-place control (IOleObject, IOleInPlaceObject, IOleInPlaceActiveObject,
+//     IPersistStreamInit) that shows a child window with its current address inside the
+//     container's window; it logs the keyboard messages offered to its TranslateAccelerator
+//     ("<message> <key>") and leaves them to the container;
 //   - answers the dispatch ids the shell calls: Navigate 104, Refresh -550, LocationURL 211 (get),
 //     Document 203 (get), RegisterAsBrowser 552 (get/put);
 //   - raises DWebBrowserEvents2 notifications through its connection point on cue;
@@ -139,6 +141,7 @@ class StandinDocument : public IDispatch, public IConnectionPointContainer {
 
 class StandinBrowser : public IOleObject,
                        public IOleInPlaceObject,
+                       public IOleInPlaceActiveObject,
                        public IPersistStreamInit,
                        public IDispatch,
                        public IConnectionPointContainer {
@@ -163,6 +166,7 @@ class StandinBrowser : public IOleObject,
         TW_QI_ENTRY(StandinBrowser, IOleObject),
         TW_QI_ENTRY_AS(StandinBrowser, IID_IOleWindow, IOleInPlaceObject),
         TW_QI_ENTRY(StandinBrowser, IOleInPlaceObject),
+        TW_QI_ENTRY(StandinBrowser, IOleInPlaceActiveObject),
         TW_QI_ENTRY_AS(StandinBrowser, IID_IPersist, IPersistStreamInit),
         TW_QI_ENTRY(StandinBrowser, IPersistStreamInit),
         TW_QI_ENTRY(StandinBrowser, IConnectionPointContainer),
@@ -260,6 +264,17 @@ class StandinBrowser : public IOleObject,
     return S_OK;
   }
   STDMETHODIMP ReactivateAndUndo() override { return E_NOTIMPL; }
+
+  // IOleInPlaceActiveObject
+  STDMETHODIMP TranslateAccelerator(LPMSG msg) override {
+    if (msg)
+      Log(number_, L"translateaccelerator", std::to_wstring(msg->message) + L" " + std::to_wstring(msg->wParam));
+    return S_FALSE;
+  }
+  STDMETHODIMP OnFrameWindowActivate(BOOL) override { return S_OK; }
+  STDMETHODIMP OnDocWindowActivate(BOOL) override { return S_OK; }
+  STDMETHODIMP ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
+  STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
 
   // IPersistStreamInit
   STDMETHODIMP GetClassID(CLSID* id) override { return GetUserClassID(id); }
