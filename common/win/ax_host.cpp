@@ -1,5 +1,6 @@
 #include "common/win/ax_host.h"
 
+#include <mshtmhst.h>
 #include <olectl.h>
 
 namespace tw::win {
@@ -40,8 +41,13 @@ STDMETHODIMP EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params
   return S_OK;
 }
 
-// The container side of one hosted control.
-class AxSite final : public IOleClientSite, public IOleInPlaceSite, public IOleControlSite, public IDispatch {
+// The container side of one hosted control. A browser engine also finds our user-interface handler
+// here: a flat, DPI-aware page; everything else is left to the engine.
+class AxSite final : public IOleClientSite,
+                     public IOleInPlaceSite,
+                     public IOleControlSite,
+                     public IDispatch,
+                     public IDocHostUIHandler {
  public:
   explicit AxSite(HWND host) : host_(host), frame_(this) {}
 
@@ -53,6 +59,7 @@ class AxSite final : public IOleClientSite, public IOleInPlaceSite, public IOleC
     else if (riid == IID_IOleWindow || riid == IID_IOleInPlaceSite) *ppv = static_cast<IOleInPlaceSite*>(this);
     else if (riid == IID_IOleControlSite) *ppv = static_cast<IOleControlSite*>(this);
     else if (riid == IID_IDispatch) *ppv = static_cast<IDispatch*>(this);
+    else if (riid == __uuidof(IDocHostUIHandler)) *ppv = static_cast<IDocHostUIHandler*>(this);
     else if (riid == IID_IOleInPlaceFrame || riid == IID_IOleInPlaceUIWindow) *ppv = static_cast<IOleInPlaceFrame*>(&frame_);
     if (!*ppv) return E_NOINTERFACE;
     AddRef();
@@ -160,6 +167,46 @@ class AxSite final : public IOleClientSite, public IOleInPlaceSite, public IOleC
       default:
         return DISP_E_MEMBERNOTFOUND;
     }
+  }
+
+  // IDocHostUIHandler: S_FALSE or E_NOTIMPL leaves the engine's own behaviour.
+  STDMETHODIMP ShowContextMenu(DWORD, POINT*, IUnknown*, IDispatch*) override { return S_FALSE; }
+  STDMETHODIMP GetHostInfo(DOCHOSTUIINFO* info) override {
+    if (!info) return E_POINTER;
+    info->dwFlags = DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_DPI_AWARE;
+    info->dwDoubleClick = DOCHOSTUIDBLCLK_DEFAULT;
+    return S_OK;
+  }
+  STDMETHODIMP ShowUI(DWORD, IOleInPlaceActiveObject*, IOleCommandTarget*, IOleInPlaceFrame*,
+                      IOleInPlaceUIWindow*) override {
+    return S_FALSE;
+  }
+  STDMETHODIMP HideUI() override { return S_OK; }
+  STDMETHODIMP UpdateUI() override { return S_OK; }
+  STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
+  STDMETHODIMP OnDocWindowActivate(BOOL) override { return S_OK; }
+  STDMETHODIMP OnFrameWindowActivate(BOOL) override { return S_OK; }
+  STDMETHODIMP ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
+  STDMETHODIMP TranslateAccelerator(LPMSG, const GUID*, DWORD) override { return S_FALSE; }
+  STDMETHODIMP GetOptionKeyPath(LPOLESTR* key, DWORD) override {
+    if (key) *key = nullptr;
+    return S_FALSE;
+  }
+  STDMETHODIMP GetDropTarget(IDropTarget*, IDropTarget** target) override {
+    if (target) *target = nullptr;
+    return E_NOTIMPL;
+  }
+  STDMETHODIMP GetExternal(IDispatch** external) override {
+    if (external) *external = nullptr;
+    return E_NOTIMPL;
+  }
+  STDMETHODIMP TranslateUrl(DWORD, LPWSTR, LPWSTR* out) override {
+    if (out) *out = nullptr;
+    return S_FALSE;
+  }
+  STDMETHODIMP FilterDataObject(IDataObject*, IDataObject** out) override {
+    if (out) *out = nullptr;
+    return S_FALSE;
   }
 
   HWND host() const { return host_; }

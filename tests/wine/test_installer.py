@@ -71,6 +71,16 @@ def registry_tree(keys):
     return sorted(lines, key=str.lower)
 
 
+EMULATION = "Software\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\FEATURE_BROWSER_EMULATION"
+
+
+def browser_emulation():
+    """The user's browser-emulation value for the shell, or None."""
+    out, _ = pkg.driver("tree", EMULATION, "HKCU")
+    found = [v.split("|")[2] for k, v in out if k == "value" and v.split("|")[1].lower() == "tarnwick.exe"]
+    return found[0] if found else None
+
+
 def start_menu_links():
     found = []
     for root, _dirs, files in os.walk(os.path.join(h.PREFIX, "drive_c")):
@@ -148,6 +158,9 @@ class Installed(unittest.TestCase):
         self.assertIn("value=qorzentro|URL Protocol|", lines)
         self.assertIn('value=qorzentro\\shell\\open\\command||"%s\\Brask.exe" "%%1"' % WINDIR, lines)
 
+    def test_browser_panes_get_the_newest_document_mode(self):
+        self.assertEqual(browser_emulation(), "#11001")
+
     def test_start_menu_shortcut_starts_the_installed_shell(self):
         links = start_menu_links()
         self.assertEqual(len(links), 1, links)
@@ -215,6 +228,7 @@ class Removal(unittest.TestCase):
         self.assertEqual(registry_tree(self.keys), [])
         self.assertEqual(registry_tree(["qorzentro"]), [])
         self.assertEqual(pkg.driver("exists", "HKCU", "Software\\Tarnwick")[0], [("exists", "0")])
+        self.assertIsNone(browser_emulation())
         out, rc = pkg.driver("progid", "Corvala.DFiles")
         self.assertNotEqual(dict(out).get("progid_hr"), "0x00000000")
         self.assertNotEqual(rc, 0)

@@ -308,6 +308,11 @@ class PanesTabsAndFavourites(unittest.TestCase):
         self.assertIn(str(s.host(self.panes[4])), [c["hwnd"] for c in s.parts()["kids"][s.parts()["webPanel"]["hwnd"]]])
         self.assertEqual(s.calls(s.left, "navigate")[1:], [], "the left pane keeps its page")
 
+    def test_1b_every_browser_gets_a_flat_dpi_aware_look_and_its_own_context_menu(self):
+        # DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_DPI_AWARE; ShowContextMenu answers S_FALSE.
+        for b in list(self.panes.values()) + [self.s.left]:
+            self.assertEqual(self.s.calls(b, "hostinfo"), [("hostinfo", "0x40000004 0x00000001")], "stand-in %d" % b)
+
     def test_2_titles_rename_their_own_tab_only(self):
         # A title names the tab of the pane's own index: had the shell reused index 2 for the last
         # new pane, its title could not reach the fourth tab (tab 4).

@@ -4,8 +4,9 @@
 //   twinstalled progid <ProgID>         CLSIDFromProgID, the registered server, CoCreateInstance
 //                                       for IDispatch, and its type information
 //   twinstalled typelib <libid> <major> <minor>   LoadRegTypeLib and the registered path
-//   twinstalled tree <HKCR key>         every key and value under a key of HKEY_CLASSES_ROOT, one
-//                                       line each: "key=<path>" or "value=<path>|<name>|<data>"
+//   twinstalled tree <key> [HKCU|HKLM]  every key and value under a key of HKEY_CLASSES_ROOT (or
+//                                       the root named), one line each: "key=<path>" or
+//                                       "value=<path>|<name>|<data>"
 //   twinstalled exists <HKCR|HKLM|HKCU> <key>     exists=1/0
 //   twinstalled products <UpgradeCode>  the installed products of that upgrade code with their
 //                                       version and installation folder
@@ -117,8 +118,12 @@ void Tree(HKEY root, const std::wstring& path) {
   RegCloseKey(h);
 }
 
+HKEY Root(const std::wstring& name) {
+  return name == L"HKLM" ? HKEY_LOCAL_MACHINE : name == L"HKCU" ? HKEY_CURRENT_USER : HKEY_CLASSES_ROOT;
+}
+
 int Exists(const std::wstring& rootName, const wchar_t* key) {
-  HKEY root = rootName == L"HKLM" ? HKEY_LOCAL_MACHINE : rootName == L"HKCU" ? HKEY_CURRENT_USER : HKEY_CLASSES_ROOT;
+  HKEY root = Root(rootName);
   HKEY h = nullptr;
   LONG rc = RegOpenKeyExW(root, key, 0, KEY_READ, &h);
   if (rc == ERROR_SUCCESS) RegCloseKey(h);
@@ -182,7 +187,7 @@ int wmain(int argc, wchar_t** argv) {
   if (cmd == L"progid" && argc >= 3) return ProgId(argv[2]);
   if (cmd == L"typelib" && argc >= 5) return TypeLib(argv[2], _wtoi(argv[3]), _wtoi(argv[4]));
   if (cmd == L"tree" && argc >= 3) {
-    Tree(HKEY_CLASSES_ROOT, argv[2]);
+    Tree(Root(argc >= 4 ? argv[3] : L"HKCR"), argv[2]);
     return 0;
   }
   if (cmd == L"exists" && argc >= 4) return Exists(argv[2], argv[3]);

@@ -17,14 +17,18 @@
 //       complete            DocumentComplete(this, current address)
 //       contextmenu         the document's oncontextmenu; the sink's answer is logged
 //     The command runs before the message returns.
+//   - asks its client site for the host's user-interface handler and logs what it answers:
+//     "hostinfo" "<GetHostInfo flags> <ShowContextMenu result>", both in hex, or "none";
 //   - appends one line per call it receives to the UTF-8 file named by the environment variable
 //     TW_STANDIN_LOG: "<n>\t<what>\t<detail>".
 #include <windows.h>
 #include <ole2.h>
 #include <olectl.h>
 #include <ocidl.h>
+#include <mshtmhst.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <string>
 
 #include "common/win/com_dispatch.h"
@@ -179,6 +183,7 @@ class StandinBrowser : public IOleObject,
   STDMETHODIMP SetClientSite(IOleClientSite* site) override {
     Log(number_, L"clientsite", site ? L"set" : L"null");
     site_ = ComPtr<IOleClientSite>(site);
+    if (site) LogHostInfo();
     return S_OK;
   }
   STDMETHODIMP GetClientSite(IOleClientSite** site) override {
@@ -442,6 +447,22 @@ class StandinBrowser : public IOleObject,
   void ViewGone() { view_ = nullptr; }
 
  private:
+  void LogHostInfo() {
+    ComPtr<IDocHostUIHandler> handler;
+    if (FAILED(site_.As(__uuidof(IDocHostUIHandler), handler))) {
+      Log(number_, L"hostinfo", L"none");
+      return;
+    }
+    DOCHOSTUIINFO info{};
+    info.cbSize = sizeof info;
+    handler->GetHostInfo(&info);
+    POINT pt{0, 0};
+    HRESULT menu = handler->ShowContextMenu(0, &pt, nullptr, nullptr);
+    wchar_t text[40];
+    swprintf(text, 40, L"0x%08lX 0x%08lX", static_cast<unsigned long>(info.dwFlags), static_cast<unsigned long>(menu));
+    Log(number_, L"hostinfo", text);
+  }
+
   void AddRefSelf() { static_cast<IDispatch*>(this)->AddRef(); }
   void ReleaseSelf() { static_cast<IDispatch*>(this)->Release(); }
   void DestroyCue() {
