@@ -9,8 +9,8 @@ Usage: build_package.py --bin DIR --out FILE [--arch x86|x64] [--data DIR] [--nu
             <data>/system/verinfo.dat. With a number the package installs a verinfo.dat that
             says so, which is how a newer package is made from the same programs.
   --work    folder for the generated files (default: next to --out)
-  --arch    the programs' platform (default: read from Tarnwick.exe). An x64 package installs into
-            the 64-bit program folder, its components are 64-bit and its type library is win64.
+  --arch    the programs' platform (default: read from Tarnwick.exe). An x64 package's components
+            are 64-bit and its type library is win64; both install into the user's programs folder.
 
 wixl writes what the package definition says; what it does not know is set afterwards with
 msibuild: the user's two list files are never overwritten and stay when the product is removed
@@ -150,7 +150,6 @@ def build(bin_dir, out, data_dir=None, number=None, work=None, arch=None):
     rel = lambda p: os.path.relpath(p, "/")  # noqa: E731
     run(["wixl", "-a", arch, "-I", rel(work),
          "-D", "Win64=" + ("yes" if win64 else "no"),
-         "-D", "ProgramFilesFolder=" + ("ProgramFiles64Folder" if win64 else "ProgramFilesFolder"),
          "-D", "Version=" + product_version(number),
          "-D", "BinDir=" + rel(bin_dir),
          "-D", "DataDir=" + rel(data_dir),

@@ -185,7 +185,8 @@ def wxi(rows_, arch="x86"):
              '<Include xmlns="http://schemas.microsoft.com/wix/2006/wi">',
              '  <Component Id="CorvalaRegistration" Guid="%s" Win64="%s">' % (COMPONENT_GUID, "yes" if arch == "x64" else "no")]
     for key, name, value in rows_:
-        attrs = 'Root="HKCR" Key=%s' % quoteattr(key)
+        # The user's own classes: a per-user installation needs no elevation.
+        attrs = 'Root="HKCU" Key=%s' % quoteattr("Software\\Classes\\" + key)
         if name:
             attrs += " Name=%s" % quoteattr(name)
         # An empty default value still creates its key (Control).

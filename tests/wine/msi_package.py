@@ -4,8 +4,12 @@
   build(number, dest)   a package of the same programs that installs version <number>
   install(msi)          `msiexec /i <msi> /qn`; returns the installation folder (Unix path)
   uninstall()           `msiexec /x <product> /qn` for every installed version
+  class_keys()          the keys under Software\\Classes the package registers
+  class_tree(root)      what is under them in HKCU's or HKLM's Software\\Classes
+  WRITTEN               which of them the last install() found under HKCU and under HKLM
   products()            the installed versions: [{"product", "VersionString", "InstallLocation"}]
-  installed_dir()       C:\\Program Files\\Tarnwick in the prefix, as a Unix path
+  installed_dir()       the user's %LOCALAPPDATA%\\Programs\\Tarnwick in the prefix, as a Unix path
+  installed_winpath()   the same as the programs see it
 """
 import os
 import re
@@ -15,6 +19,7 @@ import harness as h
 
 sys.path.insert(0, os.path.join(h.SRC, "installer"))
 import build_package  # noqa: E402
+import com_registration  # noqa: E402
 
 WXS = os.path.join(h.SRC, "installer", "Tarnwick.wxs")
 
@@ -38,8 +43,12 @@ def build(number, dest):
     return build_package.build(h.BIN, dest, number=number, work=os.path.join(os.path.dirname(dest), "work-%d" % number))
 
 
+def installed_winpath():
+    return "C:\\users\\%s\\AppData\\Local\\Programs\\Tarnwick" % os.environ.get("USER", "root")
+
+
 def installed_dir():
-    return os.path.join(h.PREFIX, "drive_c", "Program Files", "Tarnwick")
+    return os.path.join(h.PREFIX, "drive_c", *installed_winpath().split("\\")[1:])
 
 
 def driver(*args, timeout=60):
@@ -65,11 +74,69 @@ def msiexec(*args, timeout=180):
     return h.run(["msiexec"] + list(args), timeout=timeout)
 
 
+def class_keys():
+    """The keys under the classes root that the package registers: the component library's
+    (named from its IDL) and the qorzentro: link handler."""
+    with open(os.path.join(h.SRC, "library", "Corvala.idl"), encoding="utf-8") as f:
+        library, coclasses, dispinterfaces = com_registration.parse_idl(f.read())
+    keys = ["CLSID\\" + c["uuid"] for c in coclasses]
+    keys += ["%s.%s" % (library["name"], c["name"]) for c in coclasses]
+    keys += ["TypeLib\\" + library["uuid"]]
+    keys += ["Interface\\" + i["uuid"] for i in dispinterfaces]
+    return keys + ["qorzentro"]
+
+
+def class_tree(root, keys=None):
+    """Every key and value under the package's keys of root's Software\\Classes, as (kind, text)."""
+    out, _ = driver("trees", root, *["Software\\Classes\\" + k for k in (keys or class_keys())])
+    return out
+
+
+def _import(lines):
+    reg = os.path.join(h.BUILD, "tw-classes.reg")
+    with open(reg, "w", encoding="utf-16") as f:
+        f.write("\r\n".join(["REGEDIT4", ""] + lines + [""]))
+    h.run(["regedit", "/S", h.winpath(reg)], timeout=60, check=True)
+
+
+# Windows shows a user's own classes (HKCU\Software\Classes) through HKEY_CLASSES_ROOT, above the
+# machine's; Wine 8 shows only the machine's. So that the per-user installation can be used here
+# as on Windows (ProgIDs, the type library, qorzentro: links), install() copies the package's user
+# classes into the machine's classes of the test prefix, after recording what the package itself
+# wrote where; uninstall() removes the copy with the product.
+WRITTEN = {"HKCU": [], "HKLM": []}
+
+
+def _regstr(text):
+    return '"%s"' % text.replace("\\", "\\\\").replace('"', '\\"')
+
+
+def _merge_user_classes():
+    keys = class_keys()
+    user = class_tree("HKCU", keys)
+    WRITTEN["HKCU"] = [v[len("Software\\Classes\\"):] for k, v in user if k == "key"]
+    WRITTEN["HKLM"] = [v[len("Software\\Classes\\"):] for k, v in class_tree("HKLM", keys) if k == "key"]
+    lines = []
+    for k, v in user:
+        if k == "key":
+            lines += ["", "[HKEY_LOCAL_MACHINE\\%s]" % v]
+            continue
+        _path, name, data = v.split("|", 2)
+        value = "dword:%08x" % int(data[1:]) if data.startswith("#") else _regstr(data)
+        lines.append("%s=%s" % (_regstr(name) if name else "@", value))
+    _import(lines)
+
+
+def _remove_merged_classes():
+    _import(["[-HKEY_LOCAL_MACHINE\\Software\\Classes\\%s]" % k for k in class_keys()])
+
+
 def install(msi):
     r = msiexec("/i", h.winpath(msi), "/qn")
     if r.returncode != 0:
         raise h.HarnessError("msiexec /i %s exited %d" % (msi, r.returncode))
     h.wait_until(products, 30, 0.2, "the product to be registered")
+    _merge_user_classes()
     return installed_dir()
 
 
@@ -78,4 +145,5 @@ def uninstall():
         r = msiexec("/x", p["product"], "/qn")
         if r.returncode != 0:
             raise h.HarnessError("msiexec /x %s exited %d" % (p["product"], r.returncode))
+        _remove_merged_classes()
     h.wait_until(lambda: not products(), 30, 0.2, "the product to be removed")

@@ -1,5 +1,6 @@
-"""The installer package under Wine: `msiexec /i /qn` installs the programs and the data into
-C:\\Program Files\\Tarnwick, registers the component library (its ProgIDs create objects, its type
+"""The installer package under Wine: `msiexec /i /qn` installs per user, without elevation, the
+programs and the data into the user's local Programs\\Tarnwick folder, registers the component
+library under the user's classes (its ProgIDs create objects, its type
 library loads, and the rows equal what the library's own self-registration writes), registers
 Brask.exe for qorzentro: links (a link opened through the system shell reaches the running shell,
 which deletes the entry) and a Start-menu shortcut; `msiexec /x /qn` removes files, keys and
@@ -21,7 +22,7 @@ import com_registration  # noqa: E402
 import server as portal  # noqa: E402
 import update_signing  # noqa: E402
 
-WINDIR = "C:\\Program Files\\Tarnwick"
+WINDIR = pkg.installed_winpath()
 DECL = b'<?xml version="1.0" encoding="gb2312"?>\r\n<root>\r\n'
 LIANLIANKAN = b"\xc1\xac\xc1\xac\xbf\xb4"   # 连连看 in GBK
 SHELL_TITLE = "Tarnwick更新"
@@ -136,6 +137,12 @@ class Installed(unittest.TestCase):
         self.assertEqual(found[0].get("VersionString"), "%d.%d.0" % divmod(number, 100))
         self.assertEqual(found[0].get("ProductName"), "Tarnwick")
 
+    def test_registration_is_the_users_own(self):
+        # As the package left it, before the prefix was given the merged view (msi_package).
+        for key in pkg.class_keys():
+            self.assertIn(key, pkg.WRITTEN["HKCU"])
+        self.assertEqual(pkg.WRITTEN["HKLM"], [])
+
     def test_progids_create_objects_of_the_installed_library(self):
         for progid, interface in (("Corvala.DFiles", "_DFiles"), ("Corvala.Cmd_", "_Cmd_")):
             out, rc = pkg.driver("progid", progid)
@@ -227,6 +234,7 @@ class Removal(unittest.TestCase):
 
         self.assertEqual(registry_tree(self.keys), [])
         self.assertEqual(registry_tree(["qorzentro"]), [])
+        self.assertEqual(pkg.class_tree("HKCU"), [])
         self.assertEqual(pkg.driver("exists", "HKCU", "Software\\Tarnwick")[0], [("exists", "0")])
         self.assertIsNone(browser_emulation())
         out, rc = pkg.driver("progid", "Corvala.DFiles")

@@ -7,6 +7,7 @@
 //   twinstalled tree <key> [HKCU|HKLM]  every key and value under a key of HKEY_CLASSES_ROOT (or
 //                                       the root named), one line each: "key=<path>" or
 //                                       "value=<path>|<name>|<data>"
+//   twinstalled trees <HKCR|HKLM|HKCU> <key>...   the same for several keys of one root
 //   twinstalled exists <HKCR|HKLM|HKCU> <key>     exists=1/0
 //   twinstalled products <UpgradeCode>  the installed products of that upgrade code with their
 //                                       version and installation folder
@@ -188,6 +189,10 @@ int wmain(int argc, wchar_t** argv) {
   if (cmd == L"typelib" && argc >= 5) return TypeLib(argv[2], _wtoi(argv[3]), _wtoi(argv[4]));
   if (cmd == L"tree" && argc >= 3) {
     Tree(Root(argc >= 4 ? argv[3] : L"HKCR"), argv[2]);
+    return 0;
+  }
+  if (cmd == L"trees" && argc >= 4) {
+    for (int i = 3; i < argc; ++i) Tree(Root(argv[2]), argv[i]);
     return 0;
   }
   if (cmd == L"exists" && argc >= 4) return Exists(argv[2], argv[3]);
