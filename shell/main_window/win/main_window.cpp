@@ -197,6 +197,8 @@ void MainWindow::SyncVolumeSlider() { VolumeHandlers.StartUp(); }
 void MainWindow::ShutDown() {
   if (shutDown_) return;
   shutDown_ = true;
+  // The icon goes first, while the window still shows; it is removed alongside the rest.
+  SysTray.RemoveWhileClosing();
   UpdateCheck.Stop();
   hotkeys::SetHotKey(hwnd_, 1, u"", u"Del");
   DestroyCommandWindow();

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <system_error>
 
 namespace tw::shell {
 
@@ -30,6 +31,22 @@ void TrayIcon::set_intray(bool show) {
     Shell_NotifyIconW(NIM_DELETE, &nid);
   }
   shown_ = show;
+}
+
+TrayIcon::~TrayIcon() {
+  set_intray(false);
+  if (remover_.joinable()) remover_.join();
+}
+
+void TrayIcon::RemoveWhileClosing() {
+  if (!owner_ || !shown_ || remover_.joinable()) return;
+  shown_ = false;
+  NOTIFYICONDATAW nid = Data();
+  try {
+    remover_ = std::thread([nid]() mutable { Shell_NotifyIconW(NIM_DELETE, &nid); });
+  } catch (const std::system_error&) {
+    Shell_NotifyIconW(NIM_DELETE, &nid);  // no thread to spare: removed here and now
+  }
 }
 
 void TrayIcon::Restore() {

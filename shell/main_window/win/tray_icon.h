@@ -6,6 +6,7 @@
 #include <shellapi.h>
 
 #include <string>
+#include <thread>
 
 namespace tw::shell {
 
@@ -17,7 +18,7 @@ class TrayIcon {
   TrayIcon() = default;
   TrayIcon(const TrayIcon&) = delete;
   TrayIcon& operator=(const TrayIcon&) = delete;
-  ~TrayIcon() { set_intray(false); }
+  ~TrayIcon();
 
   void Configure(HWND owner, HICON icon, const std::u16string& tip) {
     owner_ = owner;
@@ -28,6 +29,10 @@ class TrayIcon {
   void set_intray(bool show);
   // The taskbar was re-created (explorer restarted): put the icon back if it was shown.
   void Restore();
+  // Shut-down: removes the icon on a thread of its own and returns at once. The taskbar may take
+  // its time to answer (it can wait on its own window when its last icon goes); the owner's own
+  // closing runs meanwhile. The removal is waited for when the icon object ends.
+  void RemoveWhileClosing();
 
  private:
   NOTIFYICONDATAW Data() const;
@@ -35,6 +40,7 @@ class TrayIcon {
   HICON icon_ = nullptr;
   std::u16string tip_;
   bool shown_ = false;
+  std::thread remover_;
 };
 
 }  // namespace tw::shell

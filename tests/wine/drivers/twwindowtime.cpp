@@ -1,11 +1,15 @@
-// Benchmark driver: time from starting a program to its first visible top-level window.
+// Benchmark driver: time from starting a program to its first visible, painted top-level window,
+// and from closing that window to the end of the process.
 //
 //   twwindowtime <program> [runs] [timeout-ms] [argument]
 //                                                per run: CreateProcess (detached, with the one
 //                                                argument if given), poll every millisecond for a visible top-level
-//                                                window of the new process, then close it with
-//                                                WM_CLOSE (terminated if it has not ended within the
-//                                                timeout); prints one record per run: ms=, closed=1/0
+//                                                window of the new process with nothing left to
+//                                                paint, then close it with WM_CLOSE (terminated if
+//                                                it has not ended within the timeout); prints one
+//                                                record per run: ms= (start to painted window),
+//                                                visible=1/0, closed=1/0, close.ms= (WM_CLOSE posted
+//                                                to the process's end), gone.ms= (to the window's end)
 //   twwindowtime --window                        the least window program: one class, one
 //                                                overlapped window shown at once, a message loop
 #include <windows.h>
@@ -56,7 +60,8 @@ BOOL CALLBACK FindVisible(HWND w, LPARAM lp) {
   auto* s = reinterpret_cast<Search*>(lp);
   DWORD pid = 0;
   GetWindowThreadProcessId(w, &pid);
-  if (pid == s->pid && IsWindowVisible(w)) {
+  // Painted: shown, and no part of it is waiting for WM_PAINT.
+  if (pid == s->pid && IsWindowVisible(w) && !GetUpdateRect(w, nullptr, FALSE)) {
     s->found = w;
     return FALSE;
   }
@@ -100,16 +105,33 @@ int wmain(int argc, wchar_t** argv) {
     }
     double ms = static_cast<double>(t1.QuadPart - t0.QuadPart) * 1000.0 / static_cast<double>(freq.QuadPart);
     bool closed = false;
+    double closeMs = 0, goneMs = 0;
     if (s.found) {
+      LARGE_INTEGER c0, c1;
+      auto since = [&](const LARGE_INTEGER& a) {
+        QueryPerformanceCounter(&c1);
+        return static_cast<double>(c1.QuadPart - a.QuadPart) * 1000.0 / static_cast<double>(freq.QuadPart);
+      };
+      QueryPerformanceCounter(&c0);
       PostMessageW(s.found, WM_CLOSE, 0, 0);
-      closed = WaitForSingleObject(pi.hProcess, timeout) == WAIT_OBJECT_0;
+      for (;;) {
+        if (WaitForSingleObject(pi.hProcess, 1) == WAIT_OBJECT_0) {
+          closed = true;
+          break;
+        }
+        if (!goneMs && !IsWindow(s.found)) goneMs = since(c0);
+        if (since(c0) > timeout) break;
+      }
+      closeMs = since(c0);
+      if (!goneMs) goneMs = closeMs;
     }
     if (!closed) {
       TerminateProcess(pi.hProcess, 1);
       WaitForSingleObject(pi.hProcess, 5000);
     }
-    char text[128];
-    snprintf(text, sizeof text, "ms=%.3f\nvisible=%d\nclosed=%d\n\n", ms, s.found ? 1 : 0, closed ? 1 : 0);
+    char text[192];
+    snprintf(text, sizeof text, "ms=%.3f\nvisible=%d\nclosed=%d\nclose.ms=%.3f\ngone.ms=%.3f\n\n", ms, s.found ? 1 : 0,
+             closed ? 1 : 0, closeMs, goneMs);
     Out(text);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
