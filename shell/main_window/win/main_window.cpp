@@ -87,6 +87,9 @@ bool MainWindow::Create(int showCommand) {
   StartUp();
   ShowWindow(hwnd_, showCommand);
   UpdateWindow(hwnd_);
+  // The window is painted (or stays hidden): the invisible start-up work follows, first thing the
+  // message loop does.
+  PostMessageW(hwnd_, kStartUpUnseen, 0, 0);
   return true;
 }
 
@@ -144,18 +147,21 @@ void MainWindow::CreateChildren() {
   Image1 = image(layout::kImage1);
   Image3 = image(layout::kImage3);
 
-  // The volume slider on the status bar and the mixer control it mirrors (kept with volume 23
-  // on the speakers line).
+  // The volume slider on the status bar; the mixer control comes after the first paint.
   vol1.Create(StatuBar.hwnd(), Px(layout::kVol1.left), Px(layout::kVol1.top), Px(layout::kVol1.width),
               Px(layout::kVol1.height), &VolumeHandlers);
+}
+
+void MainWindow::CreateMixer() {
+  // The mixer control the slider mirrors (kept with volume 23 on the speakers line).
   Vol2 = std::make_unique<volume::win::Vol2>(&VolumeHandlers);
   Vol2->control().ReadProperties(volume::SavedVol2Bag{});
   VolumeHandlers.Attach(&Vol2->control(), &vol1);
 }
 
 void MainWindow::StartUp() {
-  // 1. The update-information download.
-  StartUpdateCheck();
+  // What shows first: skin, size, transparency, the two first navigations, the place on the
+  // screen. The rest is invisible and runs right after the first paint (StartUpUnseen).
   // 2. Skin: a missing or bad skin file leaves the plain frame.
   if (Skin1.LoadSkin(installFolder_ + u"\\data\\system\\Vrindle.skn")) Skin1.ApplySkin(hwnd_);
   // The design client area, inside whichever frame the window has now.
@@ -166,6 +172,16 @@ void MainWindow::StartUp() {
   // 4. and 5. The two first navigations.
   WebLeft.Navigate(installFolder_ + u"\\data\\leftview\\leftbak.html");
   if (BrowserPane* pane0 = Pane(0)) pane0->Navigate(std::u16string(TW_PORTAL_BASE) + u"/list.htm");
+  // 10. Centre on the screen.
+  Center();
+  Layout();
+}
+
+void MainWindow::StartUpUnseen() {
+  if (unseenDone_ || shutDown_) return;
+  unseenDone_ = true;
+  // 1. The update-information download.
+  StartUpdateCheck();
   // 6. The tray icon.
   SysTray.Configure(hwnd_, smallIcon_, kProductName);
   SysTray.set_intray(true);
@@ -174,11 +190,9 @@ void MainWindow::StartUp() {
   hotkeys::SetHotKey(hwnd_, 1, u"Ctrl,66", u"Add");
   // 8. The hidden command window.
   CreateCommandWindow();
-  // 9. The volume slider.
+  // 9. The mixer control, and the volume slider taking its volume.
+  CreateMixer();
   SyncVolumeSlider();
-  // 10. Centre on the screen.
-  Center();
-  Layout();
 }
 
 void MainWindow::StartUpdateCheck() { UpdateCheck.Start(hwnd_, installFolder_); }
@@ -331,6 +345,9 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     return 0;
   }
   switch (msg) {
+    case kStartUpUnseen:
+      StartUpUnseen();
+      return 0;
     case TrayIcon::kTrayMessage:
       if (wp == TrayIcon::kIconId) OnTrayMessage(static_cast<UINT>(lp));
       return 0;

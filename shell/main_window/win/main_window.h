@@ -37,7 +37,9 @@ class MainWindow : public win::Window<MainWindow>, private CommandWindowHost, pr
   MainWindow();
   ~MainWindow() override;
 
-  // Creates the window and its children and runs start-up; the window is then shown.
+  // Creates the window and its children and runs the visible start-up; the window is then shown
+  // and painted, and the invisible start-up (update check, tray icon, boss key, command window,
+  // mixer) runs on the first message the loop takes after that.
   bool Create(int showCommand);
   // Gives the browser pane the keyboard is in (the selected content pane while the window itself
   // has it) the first look at a keyboard message; true if the pane used it up.
@@ -53,10 +55,14 @@ class MainWindow : public win::Window<MainWindow>, private CommandWindowHost, pr
   enum : int { kMaxSize = 101, kMiniSize = 102, kCloseMe = 103 };
   enum : int { kLabel1 = 201, kLabel2, kLabel3, kLabel4, kLabel5 };
   enum : int { kHidea = 301, kHideB };
+  // Posted once the window is first painted: the invisible start-up work.
+  static constexpr UINT kStartUpUnseen = WM_APP + 2;
 
  private:
   void CreateChildren();
   void StartUp();
+  void StartUpUnseen();
+  void CreateMixer();
   void ShutDown();
   void Layout();
   void ApplyLayout(const layout::Result& r);
@@ -73,7 +79,7 @@ class MainWindow : public win::Window<MainWindow>, private CommandWindowHost, pr
   void StartUpdateCheck();       // step 1: the update-information download
   void CreateCommandWindow();    // step 8: the hidden command window
   void DestroyCommandWindow();   // shut-down step 2
-  void SyncVolumeSlider();       // step 9: the slider takes the mixer's volume
+  void SyncVolumeSlider();       // step 9: the slider takes the mixer's volume (CreateMixer first)
 
   // What the hidden command window asks for after it rewrote a list file.
   void SetTurnSub4() override { Handlers.SetTurnSub4(); }
@@ -153,6 +159,7 @@ class MainWindow : public win::Window<MainWindow>, private CommandWindowHost, pr
   HICON smallIcon_ = nullptr;
   UINT taskbarCreated_ = 0;
   bool shutDown_ = false;
+  bool unseenDone_ = false;
 
   // The handlers of panes, tabs and toolbar, with the window-wide state they share (WebMax,
   // CurIndex, LeftHide, and TurnSub4 / TurnSub3 set by the command window).
