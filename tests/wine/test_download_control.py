@@ -19,6 +19,8 @@ sys.path.insert(0, os.path.join(harness.SRC, "portal"))
 import server as portal_server  # noqa: E402
 
 SMALL_TEXT = b"\xc4\xe3\xba\xc3 106\r\n"  # "你好 106" in code page 936
+# Over a megabyte of text whose double-byte characters straddle the control's 1 MiB blocks.
+LONG_TEXT = b"a" * ((1 << 20) - 1) + b"\xc4\xe3" * 4 + b"\xba\xc3 106" + b"b" * ((1 << 20) - 14) + b"\xc4\xe3" * 3
 
 
 def parse(out):
@@ -51,7 +53,8 @@ class DownloadControlTest(unittest.TestCase):
         cls.body = bytes((i * 7 + i // 251) % 256 for i in range(300000))
         cls.big = bytes((i * 13) % 256 for i in range(2_000_000))
         for rel, data in (("ok.bin", cls.body), ("dir/new.bin", cls.body[:123456]), ("big.bin", cls.big),
-                          ("small.txt", SMALL_TEXT), ("..\\x", b"dotted"), ("a:b", b"colon")):
+                          ("small.txt", SMALL_TEXT), ("long.txt", LONG_TEXT), ("..\\x", b"dotted"),
+                          ("a:b", b"colon")):
             with open(os.path.join(cls.site, rel), "wb") as f:
                 f.write(data)
         cls.server, _ = portal_server.start_server(cls.site, 0)
@@ -126,6 +129,13 @@ class DownloadControlTest(unittest.TestCase):
         self.assertTrue(any(e.startswith("GetHtml 12 你好 106") for e in v["events"]), v["events"])
         with open(self.target("small.txt"), "rb") as f:
             self.assertEqual(f.read(), SMALL_TEXT)
+
+    def test_long_content_text_keeps_characters_that_straddle_its_blocks(self):
+        v = self.get(self.base + "/long.txt", "long.txt")
+        text = LONG_TEXT.decode("gbk").encode("utf-8")
+        self.assertTrue(any(e == "GetHtml %d" % len(text) for e in v["events"]), [e[:40] for e in v["events"]])
+        self.assertEqual(v["html.middle"], text[(1 << 20) - 4:(1 << 20) + 24].decode("utf-8"))
+        self.assertEqual(v["html.end"], text[-24:].decode("utf-8"))
 
     def test_server_errors_fail_and_keep_the_old_file(self):
         for code in (404, 500):

@@ -106,6 +106,7 @@ bool DFiles::BeginDownload(bool wait) {
   mimeType_.clear();
   succeeded_ = false;
   content_.clear();
+  contentSize_ = 0;
   contentDropped_ = false;
   receivedBytes_ = 0;
   tempOpen_ = false;
@@ -144,7 +145,8 @@ void DFiles::Stop() {
   transfer_.Cancel();
   if (tempOpen_) files_.DiscardTemp();
   tempOpen_ = false;
-  std::string().swap(content_);
+  std::vector<std::string>().swap(content_);
+  contentSize_ = 0;
 }
 
 void DFiles::Fail(DLErrorKind kind, const std::u16string& text) {
@@ -238,18 +240,31 @@ void DFiles::OnData(std::string_view bytes) {
 
 void DFiles::KeepContent(std::string_view bytes) {
   if (contentDropped_) return;
-  if (bytes.size() > textLimit_ - std::min(textLimit_, content_.size())) {
+  if (bytes.size() > textLimit_ - std::min(textLimit_, contentSize_)) {
     contentDropped_ = true;
   } else {
+    // In blocks of their own, so that the text can be built while the content is let go.
     try {
-      if (content_.empty() && expectedBytes_ > 0 && static_cast<std::uint64_t>(expectedBytes_) <= textLimit_)
-        content_.reserve(static_cast<std::size_t>(expectedBytes_));
-      content_.append(bytes);
+      contentSize_ += bytes.size();
+      while (!bytes.empty()) {
+        if (content_.empty() || content_.back().size() == kContentBlock) {
+          content_.emplace_back();
+          content_.back().reserve(std::min(kContentBlock, std::max(bytes.size(), kContentBlock / 16)));
+        }
+        std::string& block = content_.back();
+        std::size_t n = std::min(bytes.size(), kContentBlock - block.size());
+        if (block.capacity() < block.size() + n) block.reserve(std::min(kContentBlock, 2 * block.capacity() + n));
+        block.append(bytes.substr(0, n));
+        bytes.remove_prefix(n);
+      }
     } catch (const std::bad_alloc&) {
       contentDropped_ = true;
     }
   }
-  if (contentDropped_) std::string().swap(content_);
+  if (contentDropped_) {
+    std::vector<std::string>().swap(content_);
+    contentSize_ = 0;
+  }
 }
 
 void DFiles::OnFailed(std::int32_t errorValue) {
@@ -286,9 +301,12 @@ void DFiles::OnFinished() {
 
   events_.DLComplete(Clamp32(received));
   if (!Current(generation)) return;
-  events_.GetHtml(ContentText{contentDropped_ ? std::string_view() : std::string_view(content_), &codec_});
+  std::vector<std::string> text;
+  text.swap(content_);
+  contentSize_ = 0;
+  events_.GetHtml(ContentText{contentDropped_ ? nullptr : &text, &codec_});
   if (!Current(generation)) return;
-  std::string().swap(content_);
+  std::vector<std::string>().swap(text);
 
   if (!cacheFile_.empty() && CacheCopyIsDisposable(fileUrl_)) {
     FileResult deleted = files_.Delete(cacheFile_);

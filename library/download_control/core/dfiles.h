@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/core/file_system.h"
 
@@ -74,11 +75,26 @@ class ContentFiles {
 };
 
 // The content of a successful transfer as GetHtml carries it: text in the system's ANSI code
-// page. The receiver converts it once, into whatever string it hands on.
+// page, held in the blocks it was kept in as it arrived (each but the last kContentBlock bytes).
+// The receiver converts it once, into whatever string it hands on; it may empty each block as soon
+// as it has converted it, so that the content and its text are never both held whole.
+inline constexpr std::size_t kContentBlock = 1u << 20;
 struct ContentText {
-  std::string_view bytes;
+  std::vector<std::string>* blocks;  // null: no text
   const AnsiCodec* codec;
-  std::u16string Decode() const { return codec->Decode(bytes); }
+  std::size_t size() const {
+    std::size_t n = 0;
+    if (blocks)
+      for (const std::string& b : *blocks) n += b.size();
+    return n;
+  }
+  std::u16string Decode() const {
+    std::string whole;
+    whole.reserve(size());
+    if (blocks)
+      for (const std::string& b : *blocks) whole += b;
+    return codec->Decode(whole);
+  }
 };
 
 // The control's events and the few things it asks of its window.
@@ -210,7 +226,8 @@ class DFiles {
   std::u16string connectionAddress_, cacheFile_, redirectFile_, mimeType_;
 
   // Per transfer: received content (kept once, for GetHtml) and whether the temporary file exists.
-  std::string content_;
+  std::vector<std::string> content_;
+  std::size_t contentSize_ = 0;
   bool contentDropped_ = false;
   std::int64_t receivedBytes_ = 0;
   std::size_t textLimit_ = kDefaultTextLimit;

@@ -191,6 +191,10 @@ int Get(int argc, wchar_t** argv) {
     if (id == 11) {
       std::string text = params->cArgs ? Text(params->rgvarg[0]) : "";
       Out("event=GetHtml " + std::to_string(text.size()) + (text.size() <= 64 ? " " + text : std::string()) + "\n");
+      if (text.size() > (1u << 20) + 24) {  // a long text: around the first megabyte, and its end
+        Put("html.middle", text.substr((1u << 20) - 4, 28));
+        Put("html.end", text.substr(text.size() - 24));
+      }
     }
     if (params->cArgs) Put("args." + std::string(n), VarType(params->rgvarg[0]));
     if (id == 1 && params->cArgs == 3) {
