@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <memory>
+#include <string>
+
 #include "common/win/text_win.h"
 
 namespace tw::win {
@@ -40,16 +43,19 @@ FileStatus Win32FileSystem::ReadAll(const std::u16string& path, std::string& byt
   LARGE_INTEGER size;
   if (!GetFileSizeEx(f.h, &size)) return FileStatus::Unreadable;
   if (static_cast<std::uint64_t>(size.QuadPart) > maxBytes) return FileStatus::TooLarge;
-  std::string data(static_cast<std::size_t>(size.QuadPart), '\0');
-  std::size_t done = 0;
-  while (done < data.size()) {
+  // Read in chunks and appended to the reserved string, which is never filled with zeros first.
+  const auto total = static_cast<std::size_t>(size.QuadPart);
+  std::string data;
+  data.reserve(total);
+  constexpr DWORD kChunk = 64u * 1024u;
+  std::unique_ptr<char[]> chunk(new char[kChunk]);
+  while (data.size() < total) {
     DWORD got = 0;
-    DWORD want = static_cast<DWORD>(data.size() - done > (1u << 30) ? (1u << 30) : data.size() - done);
-    if (!ReadFile(f.h, data.data() + done, want, &got, nullptr)) return FileStatus::Unreadable;
+    DWORD want = static_cast<DWORD>(total - data.size() > kChunk ? kChunk : total - data.size());
+    if (!ReadFile(f.h, chunk.get(), want, &got, nullptr)) return FileStatus::Unreadable;
     if (got == 0) break;
-    done += got;
+    data.append(chunk.get(), got);
   }
-  data.resize(done);
   bytes.swap(data);
   return FileStatus::Ok;
 }
