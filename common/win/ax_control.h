@@ -11,7 +11,9 @@
 //   void Paint(HDC, const RECT&);                                 // the window and IViewObject::Draw
 //   LRESULT HandleMessage(UINT, WPARAM, LPARAM);                  // its window's other messages
 //   void Loaded(AxLoad);                                          // after the table's values are set
-// and may hide any hook of the base below (OnClose, OnActivated, OnPositionChanged, ...).
+// and may hide any hook of the base below (OnClose, OnActivated, OnPositionChanged, ...), and
+// override what a screen reader is told (AccDescribe, AccDoDefault; the base says only the
+// window's text).
 #pragma once
 
 #include <windows.h>
@@ -23,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "common/win/accessible.h"
 #include "common/win/com_bag.h"
 #include "common/win/com_dispatch.h"
 #include "common/win/com_events.h"
@@ -117,7 +120,8 @@ class AxControl : public IDispatch,
                   public IPersistPropertyBag,
                   public IPersistStreamInit,
                   public IProvideClassInfo2,
-                  public IConnectionPointContainer {
+                  public IConnectionPointContainer,
+                  private AccessibleSource {
  public:
   AxControl()
       : events_(Self(), this, *Control::Class().events), propertyNotify_(Self(), this, IID_IPropertyNotifySink) {}
@@ -130,6 +134,7 @@ class AxControl : public IDispatch,
       SetWindowLongPtrW(h, GWLP_USERDATA, 0);
       DestroyWindow(h);
     }
+    access_.Disconnect();
     events_.DisconnectAll();
     propertyNotify_.DisconnectAll();
   }
@@ -457,6 +462,7 @@ class AxControl : public IDispatch,
   void DestroyControlWindow() {
     if (!hwnd_) return;
     derived().OnWindowDestroying();
+    access_.Disconnect();
     HWND h = hwnd_;
     hwnd_ = nullptr;
     SetWindowLongPtrW(h, GWLP_USERDATA, 0);
@@ -472,6 +478,13 @@ class AxControl : public IDispatch,
   void OnWindowCreated() {}
   void OnActivated() {}
   void OnWindowDestroying() {}
+  // AccessibleSource: the window's text and nothing to do.
+  void AccDescribe(AccInfo& info) override {
+    wchar_t text[256] = {};
+    if (hwnd_) GetWindowTextW(hwnd_, text, 256);
+    info.name = text;
+  }
+  std::vector<HWND> AccChildren(HWND) override { return {}; }
 
   ComPtr<IOleClientSite> site_;
   ComPtr<IOleInPlaceSite> inPlaceSite_;
@@ -561,6 +574,8 @@ class AxControl : public IDispatch,
 
   // Messages every control answers alike; the rest are the control's.
   LRESULT Message(UINT msg, WPARAM wp, LPARAM lp) {
+    LRESULT answer = 0;
+    if (access_.Handle(hwnd_, msg, wp, lp, *this, answer)) return answer;
     switch (msg) {
       case WM_ERASEBKGND:
         return 1;
@@ -580,6 +595,7 @@ class AxControl : public IDispatch,
 
   ConnectionPoint events_;
   ConnectionPoint propertyNotify_;
+  AccessibleLink access_;
   ComPtr<IOleAdviseHolder> adviseHolder_;
   ComPtr<IAdviseSink> viewSink_;
   DWORD viewAspects_ = 0;

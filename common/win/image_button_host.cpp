@@ -34,4 +34,13 @@ HRESULT PutPicture(AxHost& host, DISPID id, HBITMAP bitmap) {
   return host.Invoke(id, DISPATCH_PROPERTYPUTREF, &value, 1, nullptr);
 }
 
+void SetCaption(AxHost& host, const std::wstring& caption) {
+  ComPtr<IOleWindow> window;
+  HWND hwnd = nullptr;
+  if (host.control() &&
+      SUCCEEDED(host.control()->QueryInterface(IID_IOleWindow, reinterpret_cast<void**>(&window))) &&
+      SUCCEEDED(window->GetWindow(&hwnd)) && hwnd)
+    SetWindowTextW(hwnd, caption.c_str());
+}
+
 }  // namespace tw::win::cmd_button

@@ -6,6 +6,7 @@
 #include <ole2.h>
 
 #include <functional>
+#include <string>
 
 #include "common/win/ax_host.h"
 
@@ -26,5 +27,9 @@ HRESULT Create(AxHost& host, HWND parent, const RECT& rc, std::function<void()> 
 // Hands `bitmap` to the button as the picture `id` (by reference). The picture object takes the
 // bitmap in every case: the caller no longer owns it.
 HRESULT PutPicture(AxHost& host, DISPID id, HBITMAP bitmap);
+
+// Gives the button's own window `caption` as its text: what a screen reader names the button by
+// when it has no tooltip.
+void SetCaption(AxHost& host, const std::wstring& caption);
 
 }  // namespace tw::win::cmd_button

@@ -236,6 +236,13 @@ class Shell:
         i = self.info(hwnd)
         return bool(i) and i["visible"] == "1"
 
+    def accessible(self, *args):
+        """What a screen reader reads (twaccess.exe on the main window): [{depth, role, state, name, value, ...}]."""
+        r = h.run([os.path.join(h.BIN, "twaccess.exe"), args[0], self.main["hwnd"]] + list(args[1:]), timeout=60)
+        text = r.stdout.decode("utf-8", errors="replace").replace("\r\n", "\n")
+        return [dict(line.split("=", 1) for line in rec.split("\n") if "=" in line)
+                for rec in text.split("\n\n") if rec.strip()]
+
     # --- Message boxes ---------------------------------------------------------------------------
     def message_box(self):
         boxes = [r for r in h.probe("find", "Tarnwick", "#32770") if r["visible"] == "1"]
@@ -419,6 +426,30 @@ class PanesTabsAndFavourites(unittest.TestCase):
         s.dismiss_message_boxes()
         self.assertIn(item(b"123456789012345...", (h.PORTAL + "/g3.htm").encode()) + b"\r\n</root>\r\n",
                       s.read_list("gamefavorites.xml"))
+
+
+    def test_8_a_screen_reader_names_the_controls_and_switches_tabs(self):
+        s = self.s
+        push_button, page_tab, slider, link = 43, 37, 51, 30
+        selected, invisible = 0x2, 0x8000
+
+        def shown(role):
+            return [(r["name"], int(r["state"], 16) & selected, r["value"]) for r in s.accessible("tree")
+                    if int(r["role"]) == role and not int(r["state"], 16) & invisible]
+
+        buttons = [name for name, _, _ in shown(push_button)]
+        for caption in ("隐藏列表", "刷新", "收藏本游戏", "下载本游戏", "隐藏窗口", "关闭", "向左", "向右"):
+            self.assertIn(caption, buttons)
+        self.assertEqual([(n, sel) for n, sel, _ in shown(page_tab)],
+                         [(HOME_TAB, 0), ("abc", 0), ("123456789012345...", selected), ("连连看大作战", 0)])
+        self.assertEqual([n for n, _, _ in shown(link)], ["检查更新", "软件官方网站", "提提意见"])
+        [(name, _, value)] = shown(slider)
+        self.assertTrue(value.isdigit() and 0 <= int(value) <= 100, value)
+        # The default action of a tab does what a click does.
+        self.assertEqual(s.accessible("do", "abc")[0]["result"], "0x00000000")
+        h.wait_until(lambda: self.host_visible() == {0: False, 1: True, 3: False, 4: False}, 5,
+                     what="pane 1 alone visible")
+        self.assertEqual([n for n, sel, _ in shown(page_tab) if sel], ["abc"])
 
 
 class LeftPaneAfterDeletion(unittest.TestCase):

@@ -143,8 +143,36 @@ class CmdControl : public win::AxControl<CmdControl>, private image_button::View
     }
   }
 
+  // A screen reader sees a push button, or a check box in check-box mode, named by the tooltip
+  // or else by the caption its host gave the window.
+  void AccDescribe(win::AccInfo& info) override {
+    win::AxControl<CmdControl>::AccDescribe(info);
+    if (!button_.ToolTipText().empty()) info.name = ToWide(button_.ToolTipText());
+    if (button_.CheckBoxMode()) {
+      info.role = ROLE_SYSTEM_CHECKBUTTON;
+      if (button_.Checked()) info.state |= STATE_SYSTEM_CHECKED;
+      info.action = button_.Checked() ? L"Uncheck" : L"Check";
+    } else {
+      info.role = ROLE_SYSTEM_PUSHBUTTON;
+      info.action = L"Press";
+    }
+    if (button_.Pressed()) info.state |= STATE_SYSTEM_PRESSED;
+  }
+  // A left press and release in the middle of the picture, then the normal picture again.
+  bool AccDoDefault() override {
+    const TwipSize size = button_.ControlSize();
+    const double x = static_cast<double>(size.width) / 2, y = static_cast<double>(size.height) / 2;
+    button_.MouseDown(image_button::kLeftButton, x, y);
+    button_.MouseUp(image_button::kLeftButton, x, y);
+    button_.RefreshSkin();
+    return true;
+  }
+
   // View
-  void ShowPicture(Slot) override { ViewChanged(FALSE); }
+  void ShowPicture(Slot) override {
+    ViewChanged(FALSE);
+    win::AccNotify(hwnd_, EVENT_OBJECT_STATECHANGE);
+  }
   void SetLeaveTimer(bool enabled) override {
     if (!hwnd_) return;
     if (enabled) {

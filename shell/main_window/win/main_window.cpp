@@ -4,6 +4,7 @@
 
 #include "build_config.h"
 #include "common/core/twips.h"
+#include "common/win/accessible.h"
 #include "common/win/shell_open.h"
 #include "common/win/text_win.h"
 #include "shell/command_window/win/game_lists_win.h"
@@ -132,6 +133,10 @@ void MainWindow::CreateChildren() {
   Label3 = CreateLabel(StatuBar.hwnd(), kLabel3, kLabel3Text, font_, true);
   Label4 = CreateLabel(StatuBar.hwnd(), kLabel4, kLabel4Text, font_, true);
   Label5 = CreateLabel(StatuBar.hwnd(), kLabel5, kLabel5Text, font_, true);
+  // The clickable labels read as links, the handles as the buttons they stand for.
+  for (HWND link : {Label3, Label4, Label5}) win::MakeAccessibleStatic(link, ROLE_SYSTEM_LINK);
+  win::MakeAccessibleStatic(Hidea, ROLE_SYSTEM_PUSHBUTTON, L"显示列表");
+  win::MakeAccessibleStatic(HideB, ROLE_SYSTEM_PUSHBUTTON, L"隐藏列表");
   PlaceLabel(Label1, layout::kLabel1);
   PlaceLabel(Label3, layout::kLabel3);
   PlaceLabel(Label4, layout::kLabel4);

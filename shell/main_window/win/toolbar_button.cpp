@@ -69,6 +69,7 @@ bool ToolbarButton::Create(HWND parent, int x, int y, int w, int h, const std::u
   if (ok) {
     host_.Call(win::cmd_button::kInitCtlSet);
     host_.Move(x, y, w, h);
+    win::cmd_button::SetCaption(host_, win::W(caption));
     return true;
   }
   host_.Destroy();

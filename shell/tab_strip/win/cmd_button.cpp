@@ -6,6 +6,7 @@
 
 #include "common/win/ax_host.h"
 #include "common/win/com_ptr.h"
+#include "common/win/image_button_host.h"
 #include "shell/tab_strip/win/pixels_win.h"
 #include "shell/tab_strip/win/strip_button.h"
 
@@ -56,7 +57,9 @@ class CmdButton final : public StripButton {
       hr = host_.Invoke(ids[i], DISPATCH_PROPERTYPUTREF, &value, 1, nullptr);
       if (FAILED(hr)) return hr;
     }
-    return host_.Call(kDispInitCtlSet);
+    hr = host_.Call(kDispInitCtlSet);
+    tw::win::cmd_button::SetCaption(host_, ArtName(art));
+    return hr;
   }
 
   HWND hwnd() const override { return host_.hwnd(); }

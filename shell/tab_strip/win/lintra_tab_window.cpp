@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <utility>
 
 #include "shell/tab_strip/win/pixels_win.h"
 
@@ -96,6 +97,7 @@ class LintraTabControl::Panel : public tw::win::Window<Panel> {
 LintraTabControl::LintraTabControl(LintraTabEvents& host) : host_(&host) {}
 
 LintraTabControl::~LintraTabControl() {
+  access_.Disconnect();
   if (hwnd_) KillTimer(hwnd_, kStartTimer);
   tabs_.clear();
   cmd1_.reset();
@@ -266,7 +268,23 @@ void LintraTabControl::TabKilled(std::int32_t index) {
   PostMessageW(hwnd_, kCloseTabMessage, static_cast<WPARAM>(index), 0);
 }
 
+std::vector<HWND> LintraTabControl::AccChildren(HWND) {
+  std::vector<std::pair<LONG, HWND>> shown;
+  for (const auto& [index, tab] : tabs_) {
+    RECT r{};
+    if (tab->hwnd() && IsWindowVisible(tab->hwnd()) && GetWindowRect(tab->hwnd(), &r)) shown.push_back({r.left, tab->hwnd()});
+  }
+  std::sort(shown.begin(), shown.end());
+  std::vector<HWND> out;
+  for (const auto& s : shown) out.push_back(s.second);
+  for (const auto* arrow : {cmd1_.get(), cmd2_.get()})
+    if (arrow && arrow->hwnd() && IsWindowVisible(arrow->hwnd())) out.push_back(arrow->hwnd());
+  return out;
+}
+
 LRESULT LintraTabControl::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  LRESULT answer = 0;
+  if (access_.Handle(hwnd_, msg, wp, lp, *this, answer)) return answer;
   switch (msg) {
     case WM_PAINT: {
       PAINTSTRUCT ps;

@@ -13,7 +13,9 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "common/win/accessible.h"
 #include "common/win/window.h"
 #include "shell/tab_strip/core/lintra_tab.h"
 #include "shell/tab_strip/win/strip_button.h"
@@ -23,7 +25,8 @@ namespace tw::tabs::win {
 
 class LintraTabControl : public tw::win::Window<LintraTabControl>,
                          private LintraTabEvents,
-                         private TabBtnListener {
+                         private TabBtnListener,
+                         private tw::win::AccessibleSource {
  public:
   // The strip's design height: the viewport's. CtlPanel (60 down) is clipped at the bottom edge.
   static constexpr std::int32_t kHeightTwips = 375;
@@ -68,6 +71,9 @@ class LintraTabControl : public tw::win::Window<LintraTabControl>,
   // TabBtnListener
   void TabClick(std::int32_t index) override;
   void TabKilled(std::int32_t index) override;
+  // A page tab list whose children are the shown tabs, left to right, then the two arrows.
+  void AccDescribe(tw::win::AccInfo& info) override { info.role = ROLE_SYSTEM_PAGETABLIST; }
+  std::vector<HWND> AccChildren(HWND self) override;
 
   LintraTabEvents* host_;
   int dpi_ = 96;
@@ -80,6 +86,7 @@ class LintraTabControl : public tw::win::Window<LintraTabControl>,
   std::unique_ptr<StripButton> cmd1_;
   std::unique_ptr<StripButton> cmd2_;
   std::map<std::int32_t, std::unique_ptr<TabBtnWindow>> tabs_;
+  tw::win::AccessibleLink access_;
 };
 
 }  // namespace tw::tabs::win

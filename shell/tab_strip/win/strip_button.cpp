@@ -4,6 +4,7 @@
 
 #include <array>
 
+#include "common/win/accessible.h"
 #include "common/win/window.h"
 #include "library/image_button/core/image_button.h"
 #include "shell/tab_strip/win/pixels_win.h"
@@ -27,15 +28,25 @@ PixelImage ArtImage(ButtonArt art, ButtonLook look) {
   return {};
 }
 
+const wchar_t* ArtName(ButtonArt art) {
+  switch (art) {
+    case ButtonArt::kClose: return L"关闭";
+    case ButtonArt::kLeftArrow: return L"向左";
+    case ButtonArt::kRightArrow: return L"向右";
+  }
+  return L"";
+}
+
 namespace {
 
 class DrawnButton final : public tw::win::Window<DrawnButton>,
                           public StripButton,
+                          private tw::win::AccessibleSource,
                           private ib::View,
                           private ib::Events {
  public:
   DrawnButton(ButtonArt art, int dpi, std::function<void()> on_click)
-      : dpi_(dpi), on_click_(std::move(on_click)), core_(*this, *this) {
+      : art_(art), dpi_(dpi), on_click_(std::move(on_click)), core_(*this, *this) {
     const ButtonLook looks[] = {ButtonLook::kNormal, ButtonLook::kOver, ButtonLook::kDown};
     for (int i = 0; i < 3; ++i) {
       images_[i] = ArtImage(art, looks[i]);
@@ -44,6 +55,7 @@ class DrawnButton final : public tw::win::Window<DrawnButton>,
   }
 
   ~DrawnButton() override {
+    access_.Disconnect();
     if (hwnd_) {
       KillTimer(hwnd_, kLeaveTimer);
       SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
@@ -79,6 +91,8 @@ class DrawnButton final : public tw::win::Window<DrawnButton>,
   void Show(bool visible) override { ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE); }
 
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    LRESULT answer = 0;
+    if (access_.Handle(hwnd_, msg, wp, lp, *this, answer)) return answer;
     switch (msg) {
       case WM_PAINT: {
         PAINTSTRUCT ps;
@@ -141,6 +155,17 @@ class DrawnButton final : public tw::win::Window<DrawnButton>,
   double TwipsX(LPARAM lp) const { return GET_X_LPARAM(lp) * 1440.0 / dpi_; }
   double TwipsY(LPARAM lp) const { return GET_Y_LPARAM(lp) * 1440.0 / dpi_; }
 
+  // A push button named after its picture; its default action is a click.
+  void AccDescribe(tw::win::AccInfo& info) override {
+    info.role = ROLE_SYSTEM_PUSHBUTTON;
+    info.name = ArtName(art_);
+    info.action = L"Press";
+  }
+  bool AccDoDefault() override {
+    if (on_click_) on_click_();
+    return true;
+  }
+
   // ib::View
   void ShowPicture(ib::Slot) override {
     if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
@@ -170,11 +195,13 @@ class DrawnButton final : public tw::win::Window<DrawnButton>,
   void DblClick() override {}
   void MouseLeave(std::int16_t, std::int16_t) override {}
 
+  ButtonArt art_;
   int dpi_;
   std::function<void()> on_click_;
   std::array<PixelImage, 3> images_;
   std::array<HBITMAP, 3> bitmaps_{};
   ib::ImageButton core_;
+  tw::win::AccessibleLink access_;
 };
 
 }  // namespace

@@ -18,6 +18,8 @@ enum class ButtonArt { kClose, kLeftArrow, kRightArrow };
 
 // The picture of `art` in `look`.
 PixelImage ArtImage(ButtonArt art, ButtonLook look);
+// What a screen reader calls the button.
+const wchar_t* ArtName(ButtonArt art);
 
 class StripButton {
  public:

@@ -42,6 +42,7 @@ TabBtnWindow::TabBtnWindow(std::int32_t index, const TabBtn& model, const PieceB
     : index_(index), model_(&model), pieces_(&pieces), font_(font), dpi_(dpi), listener_(&listener) {}
 
 TabBtnWindow::~TabBtnWindow() {
+  access_.Disconnect();
   end_btn_.reset();
   if (hwnd_) {
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
@@ -81,6 +82,7 @@ void TabBtnWindow::Update(std::int64_t left_twips, bool visible) {
     end_btn_->Show(model_->EndBtnVisible());
   }
   TwipRect label = model_->LabelRect();
+  if (drawn_normal_ != model_->NormalLook()) tw::win::AccNotify(hwnd_, EVENT_OBJECT_STATECHANGE);
   if (drawn_caption_ != model_->GetCaption() || drawn_normal_ != model_->NormalLook() ||
       drawn_width_ != model_->Width() || label.left != drawn_label_.left || label.top != drawn_label_.top) {
     InvalidateRect(hwnd_, nullptr, FALSE);
@@ -120,7 +122,21 @@ void TabBtnWindow::Paint(HDC dc) {
   for (Piece piece : kAboveCaption) draw_piece(piece);
 }
 
+void TabBtnWindow::AccDescribe(tw::win::AccInfo& info) {
+  info.role = ROLE_SYSTEM_PAGETAB;
+  info.name.assign(model_->GetCaption().begin(), model_->GetCaption().end());
+  info.state = STATE_SYSTEM_SELECTABLE | (model_->NormalLook() ? 0 : STATE_SYSTEM_SELECTED);
+  info.action = L"Switch";
+}
+
+bool TabBtnWindow::AccDoDefault() {
+  listener_->TabClick(index_);
+  return true;
+}
+
 LRESULT TabBtnWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  LRESULT answer = 0;
+  if (access_.Handle(hwnd_, msg, wp, lp, *this, answer)) return answer;
   switch (msg) {
     case WM_PAINT: {
       PAINTSTRUCT ps;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "common/win/accessible.h"
 #include "common/win/window.h"
 #include "shell/tab_strip/core/tab_art.h"
 #include "shell/tab_strip/core/tab_btn.h"
@@ -37,7 +38,7 @@ class PieceBitmaps {
   HBITMAP bitmaps_[6] = {};
 };
 
-class TabBtnWindow : public tw::win::Window<TabBtnWindow> {
+class TabBtnWindow : public tw::win::Window<TabBtnWindow>, private tw::win::AccessibleSource {
  public:
   TabBtnWindow(std::int32_t index, const TabBtn& model, const PieceBitmaps& pieces, HFONT font, int dpi,
                TabBtnListener& listener);
@@ -53,6 +54,10 @@ class TabBtnWindow : public tw::win::Window<TabBtnWindow> {
 
  private:
   void Paint(HDC dc);
+  // A page tab named by its caption, selected when it shows the selected look; its child is the
+  // close button. The default action is a click on the body.
+  void AccDescribe(tw::win::AccInfo& info) override;
+  bool AccDoDefault() override;
   std::int32_t TwipsOf(int pixels) const;
 
   std::int32_t index_;
@@ -62,6 +67,7 @@ class TabBtnWindow : public tw::win::Window<TabBtnWindow> {
   int dpi_;
   TabBtnListener* listener_;
   std::unique_ptr<StripButton> end_btn_;
+  tw::win::AccessibleLink access_;
   bool body_pressed_ = false;
   // What was drawn last.
   std::u16string drawn_caption_;

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "common/core/twips.h"
@@ -89,7 +90,29 @@ void VolSlider::SetMute(VBool newmute) {
 }
 
 void VolSlider::Changed() {
-  if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
+  if (!hwnd_) return;
+  InvalidateRect(hwnd_, nullptr, FALSE);
+  tw::win::AccNotify(hwnd_, EVENT_OBJECT_VALUECHANGE);
+}
+
+void VolSlider::AccDescribe(tw::win::AccInfo& info) {
+  info.role = ROLE_SYSTEM_SLIDER;
+  info.name = L"音量";
+  const float volume = VolumeSlider::VolumeForKnobLeft(slider_.Element(SliderElement::volbtn).left);
+  info.value = std::to_wstring(std::lround(volume));
+  const bool muted = slider_.Element(SliderElement::VOLOFF).visible;
+  if (muted) info.description = L"静音";
+  info.action = muted ? L"Unmute" : L"Mute";
+}
+
+bool VolSlider::AccDoDefault() {
+  const SliderRect& icon = slider_.Element(slider_.Element(SliderElement::VOLOFF).visible ? SliderElement::VOLOFF
+                                                                                           : SliderElement::VOLON);
+  const float x = icon.left + icon.width / 2, y = icon.top + icon.height / 2;
+  slider_.MouseDown(x, y, MouseButton::Left);
+  slider_.MouseUp(x, y, MouseButton::Left);
+  Changed();
+  return true;
 }
 
 float VolSlider::ToTwips(int pixels) const {
@@ -142,6 +165,8 @@ void VolSlider::Paint(HDC dc) {
 }
 
 LRESULT VolSlider::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  LRESULT answer = 0;
+  if (access_.Handle(hwnd_, msg, wp, lp, *this, answer)) return answer;
   switch (msg) {
     case WM_ERASEBKGND:
       return 1;

@@ -5,15 +5,19 @@
 
 #include <windows.h>
 
+#include <vector>
+
+#include "common/win/accessible.h"
 #include "common/win/window.h"
 #include "shell/volume/core/volume_slider.h"
 #include "shell/volume/core/volume_wiring.h"
 
 namespace tw::volume::win {
 
-class VolSlider : public tw::win::Window<VolSlider>, public VolumeSliderView {
+class VolSlider : public tw::win::Window<VolSlider>, public VolumeSliderView, private tw::win::AccessibleSource {
  public:
   VolSlider() = default;
+  ~VolSlider() override { access_.Disconnect(); }
 
   // Creates the child window at a pixel rectangle of `parent`. `events` may be null.
   bool Create(HWND parent, int x, int y, int width, int height, VolumeSliderEvents* events);
@@ -30,9 +34,15 @@ class VolSlider : public tw::win::Window<VolSlider>, public VolumeSliderView {
   RECT ElementRect(SliderElement e) const;
   void Paint(HDC dc);
   void Changed();
+  // A slider whose value is the volume 0-100, described as muted while the muted icon shows; the
+  // default action clicks the speaker icon (mutes or un-mutes).
+  void AccDescribe(tw::win::AccInfo& info) override;
+  bool AccDoDefault() override;
+  std::vector<HWND> AccChildren(HWND) override { return {}; }
 
   VolumeSlider slider_;
   int dpi_ = 96;
+  tw::win::AccessibleLink access_;
 };
 
 }  // namespace tw::volume::win
