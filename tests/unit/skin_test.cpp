@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "common/core/text.h"
 #include "shell/main_window/core/skin.h"
 
@@ -75,6 +77,19 @@ TEST(Frame, ButtonsSitRightAlignedInTheCaption) {
   EXPECT_EQ(f.buttons[2].first, FrameButton::Close);
   EXPECT_EQ(f.buttons[2].second, (Rect{772, 8, 792, 28}));
   EXPECT_EQ(f.buttons[1].second.right, 770);
+}
+
+TEST(Frame, ScalesWithTheResolutionAndKeepsPlatformSizedButtons) {
+  Skin s;  // caption 28, border 4, corner 8, buttons 20
+  Skin big = ForDpi(s, 144);
+  EXPECT_EQ((std::array{big.captionHeight, big.border, big.corner, big.buttonSize}), (std::array{42, 6, 12, 30}));
+  FrameLayout f = LayoutFrame(big, 1200, 900);
+  EXPECT_EQ(f.buttons[2].second, (Rect{1188 - 30, 6 + 6, 1188, 6 + 36}));  // 6 in from the caption's right
+  EXPECT_EQ(f.buttons[1].second.right, 1188 - 30 - 3);
+  // Buttons never smaller than the platform's; the caption keeps its margin around them.
+  Skin wide = ForDpi(s, 96, 26);
+  EXPECT_EQ(wide.buttonSize, 26);
+  EXPECT_EQ(wide.captionHeight, 34);
 }
 
 TEST(Frame, HitTestFindsButtonsCaptionBordersAndClient) {

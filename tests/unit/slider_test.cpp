@@ -1,6 +1,7 @@
 // The volume slider: knob placement, the drag mapping, the track limits and the icon clicks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -218,6 +219,22 @@ TEST_F(Icons, TrackCoversTheMutedIconsRightEdge) {
   EXPECT_EQ(s.HitTest(2200, 100), SliderElement::None);
   Click(245, 100);
   EXPECT_TRUE(rec.clicks.empty());
+}
+
+TEST(Pictures, AreDrawnAtTheScreensResolutionWithHardEdges) {
+  const Picture small = MakeSliderPicture(SliderElement::VOLOFF);
+  const Picture big = MakeSliderPicture(SliderElement::VOLOFF, 192);
+  ASSERT_EQ(big.width, 2 * small.width);
+  ASSERT_EQ(big.height, 2 * small.height);
+  for (int y = 0; y < big.height; ++y)
+    for (int x = 0; x < big.width; ++x) ASSERT_EQ(big.At(x, y), small.At(x / 2, y / 2));
+  // 150%: the element's size at that resolution, every pixel one of the art's colours.
+  const Picture knob = MakeSliderPicture(SliderElement::volbtn, 144);
+  EXPECT_EQ(knob.width, 20);  // 13 x 14 at 96 dpi
+  EXPECT_EQ(knob.height, 21);
+  const Picture art = MakeSliderPicture(SliderElement::volbtn);
+  for (const Rgb& c : knob.pixels)
+    EXPECT_NE(std::find(art.pixels.begin(), art.pixels.end(), c), art.pixels.end());
 }
 
 struct PictureCase {

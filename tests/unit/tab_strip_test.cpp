@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/core/text.h"
@@ -594,6 +595,29 @@ TEST(TabArt, ArrowsPointTheirWay) {
     }
   }
   EXPECT_EQ(ArrowImage(ArrowDirection::kLeft, ButtonLook::kNormal).At(0, 0), kStripColour);
+}
+
+TEST(TabArt, PicturesAreDrawnAtTheScreensResolution) {
+  // 150%: sizes to the nearest pixel, one-pixel lines stay one pixel, shapes keep their place.
+  PixelImage close = CloseButtonImage(ButtonLook::kNormal, 144);
+  ASSERT_EQ((std::pair{close.width, close.height}), (std::pair{18, 17}));
+  EXPECT_EQ(close.At(8, 8), 0xFFFFFFu);                        // the cross's centre
+  EXPECT_NE(close.At(1, 1), close.At(0, 0));                   // the edge is one pixel wide
+  EXPECT_EQ(close.At(17, 16), close.At(0, 0));
+  PixelImage arrow = ArrowImage(ArrowDirection::kLeft, ButtonLook::kNormal, 144);
+  ASSERT_EQ((std::pair{arrow.width, arrow.height}), (std::pair{24, 23}));
+  EXPECT_NE(arrow.At(7, 11), kStripColour);  // the tip
+  EXPECT_EQ(arrow.At(6, 11), kStripColour);
+  PixelImage piece = PieceImage(Piece::kTabL, 144);
+  ASSERT_EQ((std::pair{piece.width, piece.height}), (std::pair{5, 38}));
+  EXPECT_EQ(piece.At(0, 20), kTabBorder);
+  EXPECT_EQ(piece.At(1, 20) == kTabBorder, false);
+  EXPECT_EQ(piece.At(4, 37), kNormalBottom);
+  // 200%: twice the size, the edge two pixels wide.
+  PixelImage big = CloseButtonImage(ButtonLook::kOver, 192);
+  ASSERT_EQ((std::pair{big.width, big.height}), (std::pair{24, 22}));
+  EXPECT_EQ(big.At(1, 1), big.At(0, 0));
+  EXPECT_NE(big.At(2, 2), big.At(0, 0));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 menu, the boss key, the status-bar links, and a clean shut-down."""
 import os
 import shutil
+import subprocess
 import sys
 import time
 import unittest
@@ -171,6 +172,82 @@ class ShellWindowTest(unittest.TestCase):
         h.wait_until(lambda: any(l.endswith("\t%s/forum.htm" % h.PORTAL) for l in h.opened_log()), 10,
                      what="the forum to be opened")
         self.assertIsNone(s.proc.poll(), "the shell stays open for the web links")
+
+
+def set_dpi(dpi):
+    """The prefix's screen resolution for programs started from now on; None restores the default."""
+    key = "HKCU\\Control Panel\\Desktop"
+    if dpi is None:
+        h.run(["reg", "delete", key, "/v", "LogPixels", "/f"])
+    else:
+        h.run(["reg", "add", key, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi), "/f"], check=True)
+
+
+def colour_runs(shot, box, colour):
+    """Within `box` (x0, y0, x1, y1) of a screenshot: the runs of columns holding `colour`, and for
+    each run the rows holding it, as [((left, right), (top, bottom))], all inclusive."""
+    x0, y0, x1, y1 = box
+    w, hgt = x1 - x0, y1 - y0
+    ppm = subprocess.run(["convert", shot, "-crop", "%dx%d+%d+%d" % (w, hgt, x0, y0), "+repage", "ppm:-"],
+                         stdout=subprocess.PIPE, check=True, timeout=30).stdout
+    data = ppm[len(ppm) - w * hgt * 3:]
+    hit = [[data[3 * (y * w + x):3 * (y * w + x) + 3] == bytes(colour) for x in range(w)] for y in range(hgt)]
+    runs, x = [], 0
+    while x < w:
+        if any(hit[y][x] for y in range(hgt)):
+            start = x
+            while x < w and any(hit[y][x] for y in range(hgt)):
+                x += 1
+            rows = [y for y in range(hgt) if any(hit[y][start:x])]
+            runs.append(((x0 + start, x0 + x - 1), (y0 + rows[0], y0 + rows[-1])))
+        x += 1
+    return runs
+
+
+class HighResolutionTest(unittest.TestCase):
+    """The shell at 100%, 150% and 200%: the window in the work area, its children in the window,
+    the skin's frame buttons no smaller than the platform's."""
+
+    def tearDown(self):
+        set_dpi(None)
+        h.kill_wine_programs()
+
+    def test_window_fits_the_work_area_at_every_resolution(self):
+        for dpi in (96, 144, 192):
+            with self.subTest(dpi=dpi):
+                set_dpi(dpi)
+                shell = Shell("shell_dpi%d" % dpi)
+                try:
+                    screen = h.probe("screen")[0]
+                    self.assertEqual(screen["dpi"], str(dpi))
+                    wx0, wy0, wx1, wy1 = (int(v) for v in screen["work"].split(","))
+                    x0, y0, x1, y1 = rect(shell.main)
+                    self.assertTrue(wx0 <= x0 and wy0 <= y0 and x1 <= wx1 and y1 <= wy1, (rect(shell.main), screen))
+                    # Centred in the work area.
+                    self.assertLessEqual(abs((x0 + x1) - (wx0 + wx1)), 1)
+                    self.assertLessEqual(abs((y0 + y1) - (wy0 + wy1)), 1)
+                    # The design size where it fits: 12855 x 7740 twips of client area.
+                    cx0, cy0, cx1, cy1 = (int(v) for v in shell.info()["client"].split(","))
+                    if dpi == 96:
+                        self.assertEqual((cx1 - cx0, cy1 - cy0), (857, 516))
+                    for child in h.probe("children", shell.main["hwnd"]):
+                        if child["parent"] == shell.main["hwnd"] and child["visible"] == "1":
+                            # Each starts inside the window; the design lets the content area and
+                            # the status bar run on past the window's edges, which clip them.
+                            l, t, _, _ = rect(child)
+                            self.assertTrue(x0 <= l < x1 and y0 <= t < y1, (child["class"], rect(child)))
+                    time.sleep(1.0)
+                    shot = h.screenshot(os.path.join(h.BUILD, "shell-%ddpi.png" % dpi))
+                    # The frame buttons: light squares in the caption band, right to left.
+                    buttons = colour_runs(shot, (max(x0, x1 - 250), y0, x1, cy0), (0xC4, 0xE8, 0xFC))
+                    self.assertEqual(len(buttons), 3, buttons)
+                    least = int(screen["caption_button"])
+                    for (left, right), (top, bottom) in buttons:
+                        self.assertGreaterEqual(right - left + 1, least)
+                        self.assertGreaterEqual(bottom - top + 1, least)
+                        self.assertLessEqual(bottom, cy0)
+                finally:
+                    shell.close()
 
 
 class ShellLifecycleTest(unittest.TestCase):

@@ -106,25 +106,41 @@ ParseResult ParseSkin(std::u16string_view text) {
   return out;
 }
 
+namespace {
+// A size in pixels at 96 dpi, at `dpi`: nearest pixel.
+int Scale(int pixels, int dpi) { return (pixels * dpi + 48) / 96; }
+}  // namespace
+
+Skin ForDpi(const Skin& s, int dpi, int minButton) {
+  Skin out = s;
+  out.dpi = dpi;
+  out.border = Scale(s.border, dpi);
+  out.corner = Scale(s.corner, dpi);
+  out.buttonSize = std::max(Scale(s.buttonSize, dpi), minButton);
+  const int margin = std::max(0, Scale(s.captionHeight, dpi) - Scale(s.buttonSize, dpi));
+  out.captionHeight = std::max(Scale(s.captionHeight, dpi), out.buttonSize + margin);
+  return out;
+}
+
 FrameLayout LayoutFrame(const Skin& s, int width, int height) {
   FrameLayout f;
   int b = s.border;
   f.caption = {b, b, std::max(b, width - b), std::min(height, b + s.captionHeight)};
   f.client = {b, f.caption.bottom, std::max(b, width - b), std::max(f.caption.bottom, height - b)};
-  int gap = 4;
+  int gap = Scale(4, s.dpi);
   int top = f.caption.top + (s.captionHeight - s.buttonSize) / 2;
   int right = f.caption.right - gap;
   for (auto it = s.buttons.rbegin(); it != s.buttons.rend(); ++it) {
     Rect r{right - s.buttonSize, top, right, top + s.buttonSize};
     f.buttons.insert(f.buttons.begin(), {*it, r});
-    right -= s.buttonSize + 2;
+    right -= s.buttonSize + Scale(2, s.dpi);
   }
   return f;
 }
 
 Hit HitTest(const Skin& s, int width, int height, int x, int y, bool resizable) {
   if (resizable && s.border > 0) {
-    int grip = std::max(s.border, 8);
+    int grip = std::max(s.border, Scale(8, s.dpi));
     bool l = x < s.border, r = x >= width - s.border, t = y < s.border, bt = y >= height - s.border;
     bool nearL = x < grip, nearR = x >= width - grip, nearT = y < grip, nearB = y >= height - grip;
     if ((t && nearL) || (l && nearT)) return Hit::TopLeft;

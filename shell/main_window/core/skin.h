@@ -41,7 +41,12 @@ struct Skin {
   Rgb buttonColor{0xC4, 0xE8, 0xFC};
   Rgb transparent{0xFF, 0x00, 0xFF};
   std::vector<FrameButton> buttons{FrameButton::Minimize, FrameButton::Maximize, FrameButton::Close};
+  int dpi = 96;  // the resolution the pixel sizes above are for; the file gives them at 96
 };
+
+// The skin's sizes for a screen of `dpi`, frame buttons no smaller than `minButton` pixels (the
+// platform's own caption buttons); the caption grows with the buttons.
+Skin ForDpi(const Skin& s, int dpi, int minButton = 0);
 
 struct ParseResult {
   std::optional<Skin> skin;

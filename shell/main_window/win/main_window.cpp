@@ -5,6 +5,7 @@
 #include "build_config.h"
 #include "common/core/twips.h"
 #include "common/win/accessible.h"
+#include "common/win/dpi.h"
 #include "common/win/shell_open.h"
 #include "common/win/text_win.h"
 #include "shell/command_window/win/game_lists_win.h"
@@ -34,6 +35,16 @@ MainWindow::~MainWindow() {
   if (font_) DeleteObject(font_);
   if (icon_) DestroyIcon(icon_);
   if (smallIcon_) DestroyIcon(smallIcon_);
+  if (statusIcon_) DestroyIcon(statusIcon_);
+}
+
+void MainWindow::MakeFont() {
+  LOGFONTW lf{};
+  lf.lfHeight = -MulDiv(9, dpi_, 72);
+  lf.lfCharSet = GB2312_CHARSET;
+  lf.lfQuality = DEFAULT_QUALITY;
+  wcscpy_s(lf.lfFaceName, L"SimSun");
+  font_ = CreateFontIndirectW(&lf);
 }
 
 int MainWindow::Px(std::int32_t twips) const { return TwipsToPixels(twips, dpi_); }
@@ -60,28 +71,27 @@ void MainWindow::PlaceLabel(HWND label, const layout::Box& b) {
 
 bool MainWindow::Create(int showCommand) {
   installFolder_ = win::InstallFolder();
-  HDC screen = GetDC(nullptr);
-  dpi_ = GetDeviceCaps(screen, LOGPIXELSX);
-  ReleaseDC(nullptr, screen);
-  if (dpi_ <= 0) dpi_ = 96;
+  dpi_ = win::SystemDpi();
 
   HINSTANCE inst = GetModuleHandleW(nullptr);
   icon_ = static_cast<HICON>(LoadImageW(inst, MAKEINTRESOURCEW(IDI_TARNWICK), IMAGE_ICON, 32, 32, 0));
   smallIcon_ = static_cast<HICON>(LoadImageW(inst, MAKEINTRESOURCEW(IDI_TARNWICK), IMAGE_ICON, 16, 16, 0));
   if (!RegisterClassOnce(kMainClass, CS_DBLCLKS, CreateSolidBrush(kPanelBlue), icon_)) return false;
 
-  LOGFONTW lf{};
-  lf.lfHeight = -MulDiv(9, dpi_, 72);
-  lf.lfCharSet = GB2312_CHARSET;
-  lf.lfQuality = DEFAULT_QUALITY;
-  wcscpy_s(lf.lfFaceName, L"SimSun");
-  font_ = CreateFontIndirectW(&lf);
+  MakeFont();
 
   int w = Px(layout::kDesignClientWidth), h = Px(layout::kDesignClientHeight);
   if (!CreateWindowExW(0, kMainClass, win::W(kCaption).c_str(),
                        WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, w, h, nullptr, nullptr,
                        inst, this))
     return false;
+  // Sizes follow the resolution of the monitor the window opened on.
+  if (int windowDpi = win::WindowDpi(hwnd_); windowDpi != dpi_) {
+    dpi_ = windowDpi;
+    DeleteObject(font_);
+    MakeFont();
+  }
+  Skin1.SetDpi(dpi_);
   SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
   taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
   CreateChildren();
@@ -141,16 +151,14 @@ void MainWindow::CreateChildren() {
   PlaceLabel(Label3, layout::kLabel3);
   PlaceLabel(Label4, layout::kLabel4);
   PlaceLabel(Label5, layout::kLabel5);
-  auto image = [&](const layout::Box& b) {
-    HWND h = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_ICON | SS_REALSIZECONTROL, 0, 0, 0, 0,
-                             StatuBar.hwnd(), nullptr, GetModuleHandleW(nullptr), nullptr);
-    SendMessageW(h, STM_SETICON, reinterpret_cast<WPARAM>(smallIcon_), 0);
-    Place(h, b);
-    return h;
+  auto image = [&] {
+    return CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_ICON | SS_REALSIZECONTROL, 0, 0, 0, 0,
+                           StatuBar.hwnd(), nullptr, GetModuleHandleW(nullptr), nullptr);
   };
-  Image2 = image(layout::kImage2);
-  Image1 = image(layout::kImage1);
-  Image3 = image(layout::kImage3);
+  Image2 = image();
+  Image1 = image();
+  Image3 = image();
+  PlaceStatusImages();
 
   // The volume slider on the status bar; the mixer control comes after the first paint.
   vol1.Create(StatuBar.hwnd(), Px(layout::kVol1.left), Px(layout::kVol1.top), Px(layout::kVol1.width),
@@ -200,6 +208,51 @@ void MainWindow::StartUpUnseen() {
   SyncVolumeSlider();
 }
 
+void MainWindow::PlaceStatusImages() {
+  // The icon is loaded at the pictures' size on the screen, from its larger image where the
+  // small one would have to grow.
+  const int size = Px(layout::kImage1.width);
+  HICON icon = static_cast<HICON>(
+      LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_TARNWICK), IMAGE_ICON, size, size, 0));
+  const std::pair<HWND, layout::Box> images[] = {
+      {Image1, layout::kImage1}, {Image2, layout::kImage2}, {Image3, layout::kImage3}};
+  for (const auto& [h, box] : images) {
+    if (!h) continue;
+    SendMessageW(h, STM_SETICON, reinterpret_cast<WPARAM>(icon ? icon : smallIcon_), 0);
+    Place(h, box);
+  }
+  if (statusIcon_) DestroyIcon(statusIcon_);
+  statusIcon_ = icon;
+}
+
+void MainWindow::OnDpiChanged(int dpi, const RECT& suggested) {
+  if (dpi <= 0 || dpi == dpi_) return;
+  dpi_ = dpi;
+  HFONT oldFont = font_;
+  MakeFont();
+  Skin1.SetDpi(dpi_);
+  const std::pair<HWND, const layout::Box*> labels[] = {{Label1, &layout::kLabel1}, {Label2, &layout::kLabel2},
+                                                        {Label3, &layout::kLabel3}, {Label4, &layout::kLabel4},
+                                                        {Label5, &layout::kLabel5}};
+  for (const auto& [label, box] : labels) {
+    if (!label) continue;
+    SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    PlaceLabel(label, *box);
+  }
+  PlaceStatusImages();
+  vol1.SetDpi(dpi_);
+  Place(vol1.hwnd(), layout::kVol1);
+  RescaleToolbar();
+  if (oldFont) DeleteObject(oldFont);  // no child uses it any more
+  if (LintraTab1) LintraTab1->SetDpi(dpi_);
+  // The platform's rectangle keeps the window's place on the new monitor; the layout follows
+  // through WM_SIZE.
+  SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  Layout();
+  RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
+}
+
 void MainWindow::StartUpdateCheck() { UpdateCheck.Start(hwnd_, installFolder_); }
 void MainWindow::CreateCommandWindow() {
   // A window that cannot be created leaves the shell without the command channel; it runs on.
@@ -230,12 +283,12 @@ void MainWindow::AlphaWindow(std::uint32_t colorKey, HWND window) {
 }
 
 void MainWindow::Center() {
+  // The design size where it fits; where it does not, the monitor's work area.
   RECT r;
   GetWindowRect(hwnd_, &r);
-  int w = r.right - r.left, h = r.bottom - r.top;
-  int left = GetSystemMetrics(SM_CXSCREEN) / 2 - w / 2;
-  int top = GetSystemMetrics(SM_CYSCREEN) / 2 - h / 2;
-  SetWindowPos(hwnd_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const RECT to = win::CentredInWorkArea(hwnd_, r.right - r.left, r.bottom - r.top);
+  SetWindowPos(hwnd_, nullptr, to.left, to.top, to.right - to.left, to.bottom - to.top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void MainWindow::Layout() {
@@ -364,6 +417,9 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SIZE:
       Layout();
       return 0;
+    case WM_DPICHANGED:
+      OnDpiChanged(LOWORD(wp), *reinterpret_cast<const RECT*>(lp));
+      return 0;
     case WM_GETMINMAXINFO: {
       auto* mm = reinterpret_cast<MINMAXINFO*>(lp);
       layout::PixelSize least = layout::MinTrackSize(dpi_);
@@ -380,7 +436,8 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         // A small arrow: pointing right to show the left pane, left to hide it.
         int cx = (di->rcItem.left + di->rcItem.right) / 2, cy = (di->rcItem.top + di->rcItem.bottom) / 2;
         int dir = di->hwndItem == Hidea ? 1 : -1;
-        POINT tri[3] = {{cx - 2 * dir, cy - 4}, {cx + 2 * dir, cy}, {cx - 2 * dir, cy + 4}};
+        const int half = MulDiv(2, dpi_, 96), tall = MulDiv(4, dpi_, 96);  // 4 by 8 pixels at 96 dpi
+        POINT tri[3] = {{cx - half * dir, cy - tall}, {cx + half * dir, cy}, {cx - half * dir, cy + tall}};
         HBRUSH dark = CreateSolidBrush(RGB(0x1B, 0x7F, 0xB0));
         HGDIOBJ ob = SelectObject(di->hDC, dark);
         HGDIOBJ op = SelectObject(di->hDC, GetStockObject(NULL_PEN));

@@ -67,6 +67,10 @@ class MainWindow : public win::Window<MainWindow>, private CommandWindowHost, pr
   void Layout();
   void ApplyLayout(const layout::Result& r);
   void Center();
+  void MakeFont();
+  void PlaceStatusImages();
+  void OnDpiChanged(int dpi, const RECT& suggested);
+  void RescaleToolbar();
   void OnBossKey();
   void OnTrayMessage(UINT mouseMessage);
   void ShowTrayMenu();
@@ -157,6 +161,7 @@ class MainWindow : public win::Window<MainWindow>, private CommandWindowHost, pr
   HFONT font_ = nullptr;
   HICON icon_ = nullptr;
   HICON smallIcon_ = nullptr;
+  HICON statusIcon_ = nullptr;  // the status bar's pictures, at their size on the screen
   UINT taskbarCreated_ = 0;
   bool shutDown_ = false;
   bool unseenDone_ = false;

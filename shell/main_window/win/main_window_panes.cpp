@@ -133,6 +133,14 @@ void MainWindow::CreateToolbar() {
   }
 }
 
+void MainWindow::RescaleToolbar() {
+  const std::pair<ToolbarButton*, layout::Box> buttons[] = {{&Cmd_2, layout::kCmd2}, {&Cmd_3, layout::kCmd2},
+                                                            {&Cmd_4, layout::kCmd4}, {&Cmd_5, layout::kCmd5},
+                                                            {&Cmd_6, layout::kCmd6}, {&Cmd_1, layout::kCmd1}};
+  for (const auto& [button, box] : buttons)
+    button->Rescale(Px(box.left), Px(box.top), Px(box.width), Px(box.height), font_);
+}
+
 // HTMLDocumentEvents2, the document's event interface.
 constexpr IID kHtmlDocumentEvents2 = {0x3050f613, 0x98b5, 0x11cf, {0xbb, 0x82, 0x00, 0xaa, 0x00, 0xbd, 0xce, 0x0b}};
 

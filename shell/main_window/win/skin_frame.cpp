@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include "common/core/line_file.h"
+#include "common/win/dpi.h"
 #include "common/win/file_system_win.h"
 #include "common/win/text_win.h"
 
@@ -57,20 +58,25 @@ bool SkinFrame::LoadSkin(const std::u16string& path) {
     return false;
   }
   skin_ = r.skin;
+  scaled_ = skin::ForDpi(*skin_, dpi_, win::MetricForDpi(SM_CYSIZE, dpi_));
   return true;
+}
+
+void SkinFrame::SetDpi(int dpi) {
+  dpi_ = dpi;
+  if (captionFont_) {
+    DeleteObject(captionFont_);
+    captionFont_ = nullptr;
+  }
+  if (!skin_) return;
+  scaled_ = skin::ForDpi(*skin_, dpi, win::MetricForDpi(SM_CYSIZE, dpi));
+  if (hwnd_)
+    SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }
 
 void SkinFrame::ApplySkin(HWND hwnd) {
   if (!skin_ || !IsWindow(hwnd) || hwnd_) return;
   hwnd_ = hwnd;
-  if (!captionFont_) {
-    NONCLIENTMETRICSW ncm{};
-    ncm.cbSize = sizeof ncm;
-    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0);
-    ncm.lfCaptionFont.lfWeight = FW_BOLD;
-    ncm.lfCaptionFont.lfCharSet = DEFAULT_CHARSET;
-    captionFont_ = CreateFontIndirectW(&ncm.lfCaptionFont);
-  }
   // The skin draws the whole frame: no system caption, but keep sizing and the system commands.
   LONG style = GetWindowLongW(hwnd, GWL_STYLE);
   style &= ~(WS_CAPTION | WS_BORDER | WS_DLGFRAME);
@@ -82,11 +88,11 @@ void SkinFrame::ApplySkin(HWND hwnd) {
 
 SIZE SkinFrame::OuterSizeFor(HWND hwnd, int clientWidth, int clientHeight) const {
   if (skin_ && hwnd_) {
-    return SIZE{clientWidth + 2 * skin_->border, clientHeight + 2 * skin_->border + skin_->captionHeight};
+    return SIZE{clientWidth + 2 * scaled_.border, clientHeight + 2 * scaled_.border + scaled_.captionHeight};
   }
   RECT r{0, 0, clientWidth, clientHeight};
-  AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE)), FALSE,
-                     static_cast<DWORD>(GetWindowLongW(hwnd, GWL_EXSTYLE)));
+  win::AdjustRectForDpi(r, static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE)),
+                        static_cast<DWORD>(GetWindowLongW(hwnd, GWL_EXSTYLE)), dpi_);
   return SIZE{r.right - r.left, r.bottom - r.top};
 }
 
@@ -110,7 +116,7 @@ LRESULT CALLBACK SkinFrame::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM 
 }
 
 LRESULT SkinFrame::OnMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
-  const skin::Skin& s = *skin_;
+  const skin::Skin& s = scaled_;
   switch (msg) {
     case WM_NCCALCSIZE: {
       handled = true;
@@ -180,7 +186,17 @@ LRESULT SkinFrame::OnMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool& ha
 }
 
 void SkinFrame::Paint(HWND hwnd) {
-  const skin::Skin& s = *skin_;
+  const skin::Skin& s = scaled_;
+  if (!captionFont_) {
+    // The caption font of the system, at the window's resolution.
+    NONCLIENTMETRICSW ncm{};
+    ncm.cbSize = sizeof ncm;
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0);
+    ncm.lfCaptionFont.lfHeight = MulDiv(ncm.lfCaptionFont.lfHeight, dpi_, win::SystemDpi());
+    ncm.lfCaptionFont.lfWeight = FW_BOLD;
+    ncm.lfCaptionFont.lfCharSet = DEFAULT_CHARSET;
+    captionFont_ = CreateFontIndirectW(&ncm.lfCaptionFont);
+  }
   HDC dc = GetWindowDC(hwnd);
   if (!dc) return;
   RECT wr = WindowRectLocal(hwnd);
@@ -206,41 +222,10 @@ void SkinFrame::Paint(HWND hwnd) {
   SetTextColor(dc, Ref(s.captionTextColor));
   HGDIOBJ oldFont = SelectObject(dc, captionFont_ ? captionFont_ : GetStockObject(DEFAULT_GUI_FONT));
   RECT text = cap;
-  text.left += 8;
-  if (!f.buttons.empty()) text.right = f.buttons.front().second.left - 4;
+  text.left += MulDiv(8, dpi_, 96);
+  if (!f.buttons.empty()) text.right = f.buttons.front().second.left - MulDiv(4, dpi_, 96);
   DrawTextW(dc, title, -1, &text, DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
   SelectObject(dc, oldFont);
-
-  // Buttons: a light square with a glyph.
-  HBRUSH btn = CreateSolidBrush(Ref(s.buttonColor));
-  HPEN pen = CreatePen(PS_SOLID, 2, Ref(s.frameColor));
-  HGDIOBJ oldPen = SelectObject(dc, pen);
-  for (const auto& [kind, rc] : f.buttons) {
-    RECT r{rc.left, rc.top, rc.right, rc.bottom};
-    FillRect(dc, &r, btn);
-    int cx = (r.left + r.right) / 2, cy = (r.top + r.bottom) / 2, d = (r.right - r.left) / 4;
-    switch (kind) {
-      case skin::FrameButton::Minimize:
-        MoveToEx(dc, cx - d, cy + d, nullptr);
-        LineTo(dc, cx + d + 1, cy + d);
-        break;
-      case skin::FrameButton::Maximize: {
-        HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
-        Rectangle(dc, cx - d, cy - d, cx + d + 1, cy + d + 1);
-        SelectObject(dc, oldBrush);
-        break;
-      }
-      case skin::FrameButton::Close:
-        MoveToEx(dc, cx - d, cy - d, nullptr);
-        LineTo(dc, cx + d + 1, cy + d + 1);
-        MoveToEx(dc, cx + d, cy - d, nullptr);
-        LineTo(dc, cx - d - 1, cy + d + 1);
-        break;
-    }
-  }
-  SelectObject(dc, oldPen);
-  DeleteObject(pen);
-  DeleteObject(btn);
 
   // Rounded corners: outside the quarter circles the window is painted in the transparent colour.
   if (s.corner > 0 && !IsZoomed(hwnd)) {
@@ -274,6 +259,38 @@ void SkinFrame::Paint(HWND hwnd) {
     DeleteObject(framePen);
     DeleteObject(key);
   }
+  // The buttons last: a large corner would otherwise cut into the close button.
+  // Buttons: a light square with a glyph.
+  HBRUSH btn = CreateSolidBrush(Ref(s.buttonColor));
+  HPEN pen = CreatePen(PS_SOLID, MulDiv(2, dpi_, 96), Ref(s.frameColor));
+  HGDIOBJ oldPen = SelectObject(dc, pen);
+  for (const auto& [kind, rc] : f.buttons) {
+    RECT r{rc.left, rc.top, rc.right, rc.bottom};
+    FillRect(dc, &r, btn);
+    int cx = (r.left + r.right) / 2, cy = (r.top + r.bottom) / 2, d = (r.right - r.left) / 4;
+    switch (kind) {
+      case skin::FrameButton::Minimize:
+        MoveToEx(dc, cx - d, cy + d, nullptr);
+        LineTo(dc, cx + d + 1, cy + d);
+        break;
+      case skin::FrameButton::Maximize: {
+        HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+        Rectangle(dc, cx - d, cy - d, cx + d + 1, cy + d + 1);
+        SelectObject(dc, oldBrush);
+        break;
+      }
+      case skin::FrameButton::Close:
+        MoveToEx(dc, cx - d, cy - d, nullptr);
+        LineTo(dc, cx + d + 1, cy + d + 1);
+        MoveToEx(dc, cx + d, cy - d, nullptr);
+        LineTo(dc, cx - d - 1, cy + d + 1);
+        break;
+    }
+  }
+  SelectObject(dc, oldPen);
+  DeleteObject(pen);
+  DeleteObject(btn);
+
   ReleaseDC(hwnd, dc);
 }
 

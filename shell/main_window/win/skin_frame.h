@@ -23,6 +23,8 @@ class SkinFrame {
   bool LoadSkin(const std::u16string& path);
   // Takes over the frame of `hwnd` with the loaded skin; does nothing without one.
   void ApplySkin(HWND hwnd);
+  // Sizes the frame, its buttons and its caption font for a screen of `dpi` (the window's).
+  void SetDpi(int dpi);
 
   bool applied() const { return hwnd_ != nullptr; }
   const std::string& error() const { return error_; }
@@ -35,7 +37,9 @@ class SkinFrame {
   void Paint(HWND hwnd);
   RECT WindowRectLocal(HWND hwnd) const;
 
-  std::optional<skin::Skin> skin_;
+  std::optional<skin::Skin> skin_;  // as the file gives it
+  skin::Skin scaled_;                // for the window's resolution
+  int dpi_ = 96;
   std::string error_;
   HWND hwnd_ = nullptr;
   HFONT captionFont_ = nullptr;

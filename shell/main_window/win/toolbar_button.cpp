@@ -33,7 +33,8 @@ HBITMAP DrawPicture(int w, int h, const std::u16string& caption, HFONT font, con
   HPEN edge = CreatePen(PS_SOLID, 1, look.edge);
   HGDIOBJ ob = SelectObject(dc, fill);
   HGDIOBJ op = SelectObject(dc, edge);
-  RoundRect(dc, 0, 0, w, h, 6, 6);
+  const int round = h / 4 > 1 ? h / 4 : 2;  // 6 at the design height of 24 pixels
+  RoundRect(dc, 0, 0, w, h, round, round);
   SelectObject(dc, ob);
   SelectObject(dc, op);
   DeleteObject(fill);
@@ -59,15 +60,13 @@ ToolbarButton::~ToolbarButton() {
 bool ToolbarButton::Create(HWND parent, int x, int y, int w, int h, const std::u16string& caption, HFONT font,
                            std::function<void()> onClick) {
   onClick_ = std::move(onClick);
+  caption_ = caption;
   RECT rc{x, y, x + w, y + h};
   bool ok = SUCCEEDED(win::cmd_button::Create(host_, parent, rc, [this] {
     if (onClick_) onClick_();
   }));
-  const DISPID ids[3] = {win::cmd_button::kPicture, win::cmd_button::kPicturePoint, win::cmd_button::kPictureDown};
-  for (int i = 0; ok && i < 3; ++i)
-    ok = SUCCEEDED(win::cmd_button::PutPicture(host_, ids[i], DrawPicture(w, h, caption, font, kLooks[i])));
+  if (ok) ok = PutPictures(w, h, font);
   if (ok) {
-    host_.Call(win::cmd_button::kInitCtlSet);
     host_.Move(x, y, w, h);
     win::cmd_button::SetCaption(host_, win::W(caption));
     return true;
@@ -77,6 +76,26 @@ bool ToolbarButton::Create(HWND parent, int x, int y, int w, int h, const std::u
                               nullptr, GetModuleHandleW(nullptr), nullptr);
   if (fallback_ && font) SendMessageW(fallback_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   return fallback_ != nullptr;
+}
+
+bool ToolbarButton::PutPictures(int w, int h, HFONT font) {
+  const DISPID ids[3] = {win::cmd_button::kPicture, win::cmd_button::kPicturePoint, win::cmd_button::kPictureDown};
+  for (int i = 0; i < 3; ++i)
+    if (FAILED(win::cmd_button::PutPicture(host_, ids[i], DrawPicture(w, h, caption_, font, kLooks[i])))) return false;
+  // The button takes its pictures' size.
+  host_.Call(win::cmd_button::kInitCtlSet);
+  return true;
+}
+
+void ToolbarButton::Rescale(int x, int y, int w, int h, HFONT font) {
+  if (fallback_) {
+    if (font) SendMessageW(fallback_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    MoveWindow(fallback_, x, y, w, h, TRUE);
+    return;
+  }
+  if (!host_.hwnd()) return;
+  PutPictures(w, h, font);
+  host_.Move(x, y, w, h);
 }
 
 void ToolbarButton::Show(bool visible) {

@@ -23,6 +23,8 @@ class ToolbarButton {
   bool Create(HWND parent, int x, int y, int w, int h, const std::u16string& caption, HFONT font,
               std::function<void()> onClick);
   void Show(bool visible);
+  // The window's resolution changed: place and size in pixels again, pictures drawn anew.
+  void Rescale(int x, int y, int w, int h, HFONT font);
   bool visible() const;
   HWND hwnd() const { return fallback_ ? fallback_ : host_.hwnd(); }
   bool isImageButton() const { return host_.hwnd() != nullptr; }
@@ -34,8 +36,11 @@ class ToolbarButton {
   }
 
  private:
+  bool PutPictures(int w, int h, HFONT font);
+
   win::AxHost host_;
   HWND fallback_ = nullptr;
+  std::u16string caption_;
   std::function<void()> onClick_;
 };
 

@@ -29,12 +29,17 @@ struct PixelImage {
 enum class ButtonLook { kNormal, kOver, kDown };
 enum class ArrowDirection { kLeft, kRight };
 
+// The pictures are drawn for a screen of `dpi`: the shapes are described in pixels at 96 dpi and
+// each pixel at `dpi` takes the colour of the shape under its centre, so they stay sharp at any
+// size. The sizes below are those at 96 dpi; at another resolution they scale to the nearest pixel.
+// The size of a picture that is `pixels96` pixels at 96 dpi.
+int ScaledSize(int pixels96, int dpi);
 // TabL 3 x 25, TabM 2 x 25, TabR 1 x 25, TabL2 3 x 26, TabM2 1 x 25, TabR2 1 x 25.
-PixelImage PieceImage(Piece piece);
+PixelImage PieceImage(Piece piece, int dpi = 96);
 // 12 x 11: a white cross on a green square.
-PixelImage CloseButtonImage(ButtonLook look);
+PixelImage CloseButtonImage(ButtonLook look, int dpi = 96);
 // 16 x 15: a dark arrow on the strip's colour.
-PixelImage ArrowImage(ArrowDirection direction, ButtonLook look);
+PixelImage ArrowImage(ArrowDirection direction, ButtonLook look, int dpi = 96);
 
 // Linear blend of two colours, t from 0 (a) to `steps` (b).
 std::uint32_t Blend(std::uint32_t a, std::uint32_t b, int t, int steps);

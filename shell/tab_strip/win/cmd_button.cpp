@@ -27,7 +27,7 @@ class CmdButton final : public StripButton {
   CmdButton(int width, int height, std::function<void()> on_click)
       : width_(width), height_(height), on_click_(std::move(on_click)) {}
 
-  HRESULT Create(HWND parent, ButtonArt art) {
+  HRESULT Create(HWND parent, ButtonArt art, int dpi) {
     CLSID clsid;
     HRESULT hr = CLSIDFromProgID(L"Corvala.Cmd_", &clsid);
     if (FAILED(hr)) return hr;
@@ -42,7 +42,7 @@ class CmdButton final : public StripButton {
       PICTDESC desc{};
       desc.cbSizeofstruct = sizeof desc;
       desc.picType = PICTYPE_BITMAP;
-      desc.bmp.hbitmap = MakeBitmap(ArtImage(art, looks[i]));
+      desc.bmp.hbitmap = MakeBitmap(ArtImage(art, looks[i], dpi));
       if (!desc.bmp.hbitmap) return E_OUTOFMEMORY;
       tw::win::ComPtr<IPictureDisp> picture;
       hr = OleCreatePictureIndirect(&desc, IID_IPictureDisp, TRUE, reinterpret_cast<void**>(&picture));
@@ -84,11 +84,12 @@ class CmdButton final : public StripButton {
 
 }  // namespace
 
-std::unique_ptr<StripButton> CreateCmdButton(HWND parent, ButtonArt art, std::function<void()> on_click) {
-  // The control snaps to its picture, which shows at its own pixel size.
-  const PixelImage picture = ArtImage(art, ButtonLook::kNormal);
+std::unique_ptr<StripButton> CreateCmdButton(HWND parent, ButtonArt art, int dpi, std::function<void()> on_click) {
+  // The control snaps to its picture, which shows at its own pixel size: the picture is drawn at
+  // the size the screen's resolution asks for.
+  const PixelImage picture = ArtImage(art, ButtonLook::kNormal, dpi);
   auto button = std::make_unique<CmdButton>(picture.width, picture.height, std::move(on_click));
-  if (FAILED(button->Create(parent, art))) return nullptr;
+  if (FAILED(button->Create(parent, art, dpi))) return nullptr;
   return button;
 }
 

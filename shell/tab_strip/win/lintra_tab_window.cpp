@@ -4,6 +4,7 @@
 #include <functional>
 #include <utility>
 
+#include "common/win/dpi.h"
 #include "shell/tab_strip/win/pixels_win.h"
 
 namespace tw::tabs::win {
@@ -27,10 +28,12 @@ void FillSolid(HDC dc, const RECT& rc, std::uint32_t rgb) {
   DeleteObject(brush);
 }
 
-HFONT CreateDefaultUiFont() {
+// The default UI font at `dpi`.
+HFONT CreateDefaultUiFont(int dpi) {
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
   if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
+    metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, dpi, tw::win::SystemDpi());
     if (HFONT font = CreateFontIndirectW(&metrics.lfMessageFont)) return font;
   }
   return nullptr;
@@ -42,6 +45,10 @@ HFONT CreateDefaultUiFont() {
 class LintraTabControl::Measurer : public TextMeasurer {
  public:
   Measurer(HFONT font, int dpi) : font_(font), dpi_(dpi) {}
+  void Reset(HFONT font, int dpi) {
+    font_ = font;
+    dpi_ = dpi;
+  }
   TwipSize Measure(std::u16string_view text) const override {
     HDC dc = GetDC(nullptr);
     if (!dc) return {0, 195};
@@ -115,10 +122,10 @@ LintraTabControl::~LintraTabControl() {
 
 bool LintraTabControl::Create(HWND parent, std::int32_t left, std::int32_t top, std::int32_t width,
                               std::u16string home_caption) {
-  dpi_ = ScreenDpi();
-  font_ = CreateDefaultUiFont();
+  dpi_ = tw::win::WindowDpi(parent);
+  font_ = CreateDefaultUiFont(dpi_);
   measurer_ = std::make_unique<Measurer>(font_, dpi_);
-  pieces_ = std::make_unique<PieceBitmaps>();
+  pieces_ = std::make_unique<PieceBitmaps>(dpi_);
   if (!RegisterClassOnce(kStripClass, 0, nullptr)) return false;
   RECT rc = TwipsToPixelRect(left, top, width, kHeightTwips, dpi_);
   if (!CreateWindowExW(0, kStripClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, rc.left,
@@ -138,6 +145,32 @@ bool LintraTabControl::Create(HWND parent, std::int32_t left, std::int32_t top, 
   });
   ctl_panel_ = std::make_unique<Panel>([](HDC dc, const RECT& client) { FillSolid(dc, client, kStripColour); });
   if (!tab_panel_->Create(hwnd_) || !ctl_panel_->Create(hwnd_)) return false;
+  CreateArrows();
+  // Each close button measures its picture at this display's resolution.
+  const PixelImage close = ArtImage(ButtonArt::kClose, ButtonLook::kNormal, dpi_);
+  const TwipSize end_btn{static_cast<std::int32_t>(PixelsToTwips(close.width, dpi_)),
+                         static_cast<std::int32_t>(PixelsToTwips(close.height, dpi_))};
+  model_ = std::make_unique<LintraTab>(*measurer_, static_cast<LintraTabEvents&>(*this), std::move(home_caption),
+                                       end_btn);
+  Sync();
+  SetTimer(hwnd_, kStartTimer, kStartTimerMs, nullptr);
+  return true;
+}
+
+void LintraTabControl::SetDpi(int dpi) {
+  if (!hwnd_ || dpi == dpi_) return;
+  dpi_ = dpi;
+  tabs_.clear();  // made again by Sync, with the new font and pictures
+  HFONT old = font_;
+  font_ = CreateDefaultUiFont(dpi_);
+  measurer_->Reset(font_, dpi_);
+  if (old) DeleteObject(old);
+  pieces_ = std::make_unique<PieceBitmaps>(dpi_);
+  CreateArrows();
+  Sync();
+}
+
+void LintraTabControl::CreateArrows() {
   cmd1_ = CreateStripButton(ctl_panel_->hwnd(), ButtonArt::kLeftArrow, dpi_, [this] {
     if (!model_) return;
     model_->LeftArrowClick();
@@ -156,15 +189,6 @@ bool LintraTabControl::Create(HWND parent, std::int32_t left, std::int32_t top, 
     cmd2_->MoveTo(TwipsToPixels(kArrowWidth, dpi_), 0);
     cmd2_->Show(true);
   }
-  // Each close button measures its picture at this display's resolution.
-  const PixelImage close = ArtImage(ButtonArt::kClose, ButtonLook::kNormal);
-  const TwipSize end_btn{static_cast<std::int32_t>(PixelsToTwips(close.width, dpi_)),
-                         static_cast<std::int32_t>(PixelsToTwips(close.height, dpi_))};
-  model_ = std::make_unique<LintraTab>(*measurer_, static_cast<LintraTabEvents&>(*this), std::move(home_caption),
-                                       end_btn);
-  Sync();
-  SetTimer(hwnd_, kStartTimer, kStartTimerMs, nullptr);
-  return true;
 }
 
 void LintraTabControl::SetBounds(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height) {

@@ -40,6 +40,8 @@ class LintraTabControl : public tw::win::Window<LintraTabControl>,
   bool Create(HWND parent, std::int32_t left, std::int32_t top, std::int32_t width, std::u16string home_caption);
   // The host's Left, Top, Width and Height (twips). Only SetWidth moves the panels inside.
   void SetBounds(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height);
+  // The window's resolution changed: font, pictures, tabs and arrows are made again for `dpi`.
+  void SetDpi(int dpi);
 
   // The strip's methods; a missing tab is reported as false or no value.
   [[nodiscard]] bool SetCaption(std::int32_t index, std::u16string caption);
@@ -63,6 +65,7 @@ class LintraTabControl : public tw::win::Window<LintraTabControl>,
 
   // Windows follow the model: tabs created, placed, shown or destroyed; panels sized.
   void Sync();
+  void CreateArrows();
 
   // LintraTabEvents: the model's events, passed on once the windows show the new state.
   void Click(const std::u16string& caption, const std::u16string& data, std::int32_t index) override;

@@ -34,11 +34,4 @@ void DrawStretched(HDC dc, HBITMAP bitmap, int image_width, int image_height, co
   DeleteDC(source);
 }
 
-int ScreenDpi() {
-  HDC screen = GetDC(nullptr);
-  int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
-  if (screen) ReleaseDC(nullptr, screen);
-  return dpi > 0 ? dpi : 96;
-}
-
 }  // namespace tw::tabs::win

@@ -16,8 +16,6 @@ HBITMAP MakeBitmap(const PixelImage& image);
 // Draws `bitmap` (of `image_width` x `image_height` pixels) stretched to `dest`, pixel for pixel.
 void DrawStretched(HDC dc, HBITMAP bitmap, int image_width, int image_height, const RECT& dest);
 
-// The screen's logical resolution (96 at the standard setting).
-int ScreenDpi();
 
 inline COLORREF ToColorRef(std::uint32_t rgb) {
   return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);

@@ -19,11 +19,11 @@ constexpr wchar_t kClassName[] = L"TwStripButton";
 
 }  // namespace
 
-PixelImage ArtImage(ButtonArt art, ButtonLook look) {
+PixelImage ArtImage(ButtonArt art, ButtonLook look, int dpi) {
   switch (art) {
-    case ButtonArt::kClose: return CloseButtonImage(look);
-    case ButtonArt::kLeftArrow: return ArrowImage(ArrowDirection::kLeft, look);
-    case ButtonArt::kRightArrow: return ArrowImage(ArrowDirection::kRight, look);
+    case ButtonArt::kClose: return CloseButtonImage(look, dpi);
+    case ButtonArt::kLeftArrow: return ArrowImage(ArrowDirection::kLeft, look, dpi);
+    case ButtonArt::kRightArrow: return ArrowImage(ArrowDirection::kRight, look, dpi);
   }
   return {};
 }
@@ -49,7 +49,7 @@ class DrawnButton final : public tw::win::Window<DrawnButton>,
       : art_(art), dpi_(dpi), on_click_(std::move(on_click)), core_(*this, *this) {
     const ButtonLook looks[] = {ButtonLook::kNormal, ButtonLook::kOver, ButtonLook::kDown};
     for (int i = 0; i < 3; ++i) {
-      images_[i] = ArtImage(art, looks[i]);
+      images_[i] = ArtImage(art, looks[i], dpi);
       bitmaps_[i] = MakeBitmap(images_[i]);
     }
   }
@@ -219,7 +219,7 @@ std::unique_ptr<StripButton> CreateDrawnButton(HWND parent, ButtonArt art, int d
 
 std::unique_ptr<StripButton> CreateStripButton(HWND parent, ButtonArt art, int dpi, std::function<void()> on_click) {
   if (!g_drawn_only) {
-    if (auto button = CreateCmdButton(parent, art, on_click)) {
+    if (auto button = CreateCmdButton(parent, art, dpi, on_click)) {
       g_last_was_cmd = true;
       return button;
     }

@@ -16,8 +16,8 @@ namespace tw::tabs::win {
 
 enum class ButtonArt { kClose, kLeftArrow, kRightArrow };
 
-// The picture of `art` in `look`.
-PixelImage ArtImage(ButtonArt art, ButtonLook look);
+// The picture of `art` in `look`, drawn for a screen of `dpi`.
+PixelImage ArtImage(ButtonArt art, ButtonLook look, int dpi);
 // What a screen reader calls the button.
 const wchar_t* ArtName(ButtonArt art);
 
@@ -36,7 +36,7 @@ class StripButton {
 std::unique_ptr<StripButton> CreateStripButton(HWND parent, ButtonArt art, int dpi, std::function<void()> on_click);
 
 // The two kinds on their own (the Wine tests check both).
-std::unique_ptr<StripButton> CreateCmdButton(HWND parent, ButtonArt art, std::function<void()> on_click);
+std::unique_ptr<StripButton> CreateCmdButton(HWND parent, ButtonArt art, int dpi, std::function<void()> on_click);
 std::unique_ptr<StripButton> CreateDrawnButton(HWND parent, ButtonArt art, int dpi, std::function<void()> on_click);
 
 // Which kind CreateStripButton made last, and a switch that makes it skip the library (both for

@@ -18,10 +18,10 @@ constexpr Piece kAboveCaption[] = {Piece::kTabR, Piece::kTabR2};
 
 }  // namespace
 
-PieceBitmaps::PieceBitmaps() {
+PieceBitmaps::PieceBitmaps(int dpi) {
   for (Piece piece : kAllPieces) {
     int i = static_cast<int>(piece);
-    images_[i] = PieceImage(piece);
+    images_[i] = PieceImage(piece, dpi);
     bitmaps_[i] = MakeBitmap(images_[i]);
   }
 }

@@ -27,7 +27,7 @@ class TabBtnListener {
 // The pictures of the background pieces, made once per strip and shared by its tabs.
 class PieceBitmaps {
  public:
-  PieceBitmaps();
+  explicit PieceBitmaps(int dpi);
   ~PieceBitmaps();
   PieceBitmaps(const PieceBitmaps&) = delete;
   PieceBitmaps& operator=(const PieceBitmaps&) = delete;

@@ -1,5 +1,6 @@
 #include "shell/volume/core/volume_art.h"
 
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 
@@ -69,9 +70,7 @@ Picture Fill() {
   return p;
 }
 
-}  // namespace
-
-Picture MakeSliderPicture(SliderElement element) {
+Picture ArtAt96(SliderElement element) {
   switch (element) {
     case SliderElement::volbtn: return FromArt(kKnobArt);
     case SliderElement::bg2: return Fill();
@@ -81,6 +80,27 @@ Picture MakeSliderPicture(SliderElement element) {
     case SliderElement::None: break;
   }
   return {};
+}
+
+// The art's pixel under the centre of pixel `n` of `size` pixels, the art being `art` pixels.
+int Source(int n, int size, int art) {
+  const int at = static_cast<int>((2 * n + 1) * static_cast<long long>(art) / (2 * size));
+  return std::clamp(at, 0, art - 1);
+}
+
+}  // namespace
+
+Picture MakeSliderPicture(SliderElement element, int dpi) {
+  Picture art = ArtAt96(element);
+  if (dpi == 96 || art.width == 0) return art;
+  Picture p;
+  p.width = std::max(1, (art.width * dpi + 48) / 96);
+  p.height = std::max(1, (art.height * dpi + 48) / 96);
+  p.pixels.reserve(static_cast<std::size_t>(p.width * p.height));
+  for (int y = 0; y < p.height; ++y)
+    for (int x = 0; x < p.width; ++x)
+      p.pixels.push_back(art.At(Source(x, p.width, art.width), Source(y, p.height, art.height)));
+  return p;
 }
 
 }  // namespace tw::volume

@@ -21,7 +21,9 @@ struct Picture {
   Rgb At(int x, int y) const { return pixels[static_cast<std::size_t>(y * width + x)]; }
 };
 
-// The picture of one element; an empty picture for None.
-Picture MakeSliderPicture(SliderElement element);
+// The picture of one element for a screen of `dpi`; an empty picture for None. The art is drawn
+// for 96 dpi; at another resolution each pixel takes the colour of the art's pixel under its
+// centre, so edges stay hard (the picture is never smoothed).
+Picture MakeSliderPicture(SliderElement element, int dpi = 96);
 
 }  // namespace tw::volume

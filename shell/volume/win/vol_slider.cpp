@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/core/twips.h"
+#include "common/win/dpi.h"
 #include "shell/volume/core/volume_art.h"
 
 namespace tw::volume::win {
@@ -20,14 +21,23 @@ constexpr COLORREF kBack = RGB(VolumeSlider::kBackRed, VolumeSlider::kBackGreen,
 constexpr SliderElement kPaintOrder[] = {SliderElement::VOLON, SliderElement::VOLOFF, SliderElement::bg,
                                          SliderElement::bg2, SliderElement::volbtn};
 
-// The five pictures as 24-bit bitmaps, made once per process.
-HBITMAP PictureBitmap(SliderElement e) {
+// The five pictures as 24-bit bitmaps for one resolution, made once per process (the last
+// resolution asked for is kept).
+HBITMAP PictureBitmap(SliderElement e, int dpi) {
   static std::array<HBITMAP, kSliderElementCount> bitmaps{};
+  static int madeFor = 0;
+  if (madeFor != dpi) {
+    for (HBITMAP& b : bitmaps) {
+      if (b) DeleteObject(b);
+      b = nullptr;
+    }
+    madeFor = dpi;
+  }
   const auto index = static_cast<std::size_t>(e);
   if (index >= bitmaps.size()) return nullptr;
   if (bitmaps[index]) return bitmaps[index];
 
-  const Picture p = MakeSliderPicture(e);
+  const Picture p = MakeSliderPicture(e, dpi);
   BITMAPINFO bi{};
   bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
   bi.bmiHeader.biWidth = p.width;
@@ -71,12 +81,13 @@ bool VolSlider::Create(HWND parent, int x, int y, int width, int height, VolumeS
   CreateWindowExW(0, kClassName, L"vol1", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, x, y, width, height, parent,
                   nullptr, GetModuleHandleW(nullptr), this);
   if (!hwnd_) return false;
-  if (HDC dc = GetDC(hwnd_)) {
-    dpi_ = GetDeviceCaps(dc, LOGPIXELSX);
-    ReleaseDC(hwnd_, dc);
-  }
-  if (dpi_ <= 0) dpi_ = 96;
+  dpi_ = tw::win::WindowDpi(hwnd_);
   return true;
+}
+
+void VolSlider::SetDpi(int dpi) {
+  dpi_ = dpi;
+  Changed();
 }
 
 void VolSlider::setVol(std::int32_t Volume) {
@@ -145,7 +156,7 @@ void VolSlider::Paint(HDC dc) {
   SetStretchBltMode(mem, COLORONCOLOR);
   for (SliderElement e : kPaintOrder) {
     if (!slider_.Element(e).visible) continue;
-    HBITMAP bmp = PictureBitmap(e);
+    HBITMAP bmp = PictureBitmap(e, dpi_);
     if (!bmp) continue;
     BITMAP info{};
     GetObjectW(bmp, sizeof info, &info);

@@ -22,6 +22,9 @@ class VolSlider : public tw::win::Window<VolSlider>, public VolumeSliderView, pr
   // Creates the child window at a pixel rectangle of `parent`. `events` may be null.
   bool Create(HWND parent, int x, int y, int width, int height, VolumeSliderEvents* events);
 
+  // The window's resolution changed: the pictures are drawn for `dpi` from now on.
+  void SetDpi(int dpi);
+
   void setVol(std::int32_t Volume) override;
   void SetMute(VBool newmute) override;
 

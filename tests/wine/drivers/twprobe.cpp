@@ -10,7 +10,7 @@
 //   twprobe move <hwnd> <x> <y> <w> <h>     SetWindowPos to that place and outer size (pixels)
 //   twprobe hotkey <mods> <vk>              can this process register the hot key? ok=1/0
 //   twprobe tray <hwnd> <id>                does the window own tray icon <id>? present=1/0
-//   twprobe screen                          screen size and DPI
+//   twprobe screen                          screen size, DPI, work area, caption button height
 //   twprobe acp                             the ANSI code page
 //   twprobe menu                            the texts of the open pop-up menu, if any
 #include <windows.h>
@@ -162,8 +162,12 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (cmd == L"screen") {
     HDC dc = GetDC(nullptr);
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     Out("width=" + std::to_string(GetSystemMetrics(SM_CXSCREEN)) + "\nheight=" +
         std::to_string(GetSystemMetrics(SM_CYSCREEN)) + "\ndpi=" + std::to_string(GetDeviceCaps(dc, LOGPIXELSX)) +
+        "\nwork=" + std::to_string(work.left) + "," + std::to_string(work.top) + "," + std::to_string(work.right) +
+        "," + std::to_string(work.bottom) + "\ncaption_button=" + std::to_string(GetSystemMetrics(SM_CYSIZE)) +
         "\n\n");
     ReleaseDC(nullptr, dc);
     return 0;
