@@ -173,8 +173,11 @@ void MainWindow::CreateMixer() {
 }
 
 void MainWindow::StartUp() {
-  // What shows first: skin, size, transparency, the two first navigations, the place on the
-  // screen. The rest is invisible and runs right after the first paint (StartUpUnseen).
+  // What shows first: the update check (it may close the shell), skin, size, transparency, the
+  // two first navigations, the place on the screen. The rest is invisible and runs right after
+  // the first paint (StartUpUnseen).
+  // 1. The update-information download.
+  StartUpdateCheck();
   // 2. Skin: a missing or bad skin file leaves the plain frame.
   if (Skin1.LoadSkin(installFolder_ + u"\\data\\system\\Vrindle.skn")) Skin1.ApplySkin(hwnd_);
   // The design client area, inside whichever frame the window has now.
@@ -193,8 +196,6 @@ void MainWindow::StartUp() {
 void MainWindow::StartUpUnseen() {
   if (unseenDone_ || shutDown_) return;
   unseenDone_ = true;
-  // 1. The update-information download.
-  StartUpdateCheck();
   // 6. The tray icon.
   SysTray.Configure(hwnd_, smallIcon_, kProductName);
   SysTray.set_intray(true);
