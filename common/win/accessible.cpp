@@ -4,6 +4,8 @@
 
 #include <utility>
 
+#include "common/win/late_proc.h"
+
 namespace tw::win {
 namespace {
 
@@ -12,6 +14,13 @@ UINT DefaultActionMessage() {
   static const UINT msg = RegisterWindowMessageW(L"TwAccDefaultAction");
   return msg;
 }
+
+// oleacc is loaded when a screen reader first asks a window for its accessible object.
+const LateProc<decltype(::CreateStdAccessibleObject)> kCreateStdAccessibleObject{L"oleacc.dll",
+                                                                                "CreateStdAccessibleObject"};
+const LateProc<decltype(::AccessibleObjectFromWindow)> kAccessibleObjectFromWindow{L"oleacc.dll",
+                                                                                  "AccessibleObjectFromWindow"};
+const LateProc<decltype(::LresultFromObject)> kLresultFromObject{L"oleacc.dll", "LresultFromObject"};
 
 bool IsSelf(const VARIANT& child) { return V_VT(&child) == VT_I4 && V_I4(&child) == CHILDID_SELF; }
 
@@ -35,7 +44,8 @@ std::vector<HWND> AccessibleSource::AccChildren(HWND self) {
 class AccessibleLink::Object final : public IAccessible, public IOleWindow {
  public:
   Object(HWND hwnd, AccessibleSource* source) : hwnd_(hwnd), source_(source) {
-    CreateStdAccessibleObject(hwnd, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&std_));
+    if (auto* create = kCreateStdAccessibleObject.get())
+      create(hwnd, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&std_));
   }
   Object(const Object&) = delete;
   Object& operator=(const Object&) = delete;
@@ -105,8 +115,10 @@ class AccessibleLink::Object final : public IAccessible, public IOleWindow {
     const std::vector<HWND> kids = source_->AccChildren(hwnd_);
     const long i = V_I4(&child);
     if (i < 1 || i > static_cast<long>(kids.size())) return E_INVALIDARG;
-    return AccessibleObjectFromWindow(kids[static_cast<std::size_t>(i - 1)], static_cast<DWORD>(OBJID_CLIENT),
-                                      IID_IDispatch, reinterpret_cast<void**>(out));
+    auto* fromWindow = kAccessibleObjectFromWindow.get();
+    if (!fromWindow) return E_FAIL;
+    return fromWindow(kids[static_cast<std::size_t>(i - 1)], static_cast<DWORD>(OBJID_CLIENT), IID_IDispatch,
+                      reinterpret_cast<void**>(out));
   }
   STDMETHODIMP get_accName(VARIANT child, BSTR* out) override {
     return Text(child, out, &AccInfo::name);
@@ -245,7 +257,9 @@ bool AccessibleLink::Handle(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, Accessibl
   if (msg != WM_GETOBJECT || static_cast<DWORD>(lp) != static_cast<DWORD>(OBJID_CLIENT)) return false;
   if (object_ && object_->hwnd() != hwnd) Disconnect();
   if (!object_) object_ = new Object(hwnd, &source);
-  result = LresultFromObject(IID_IAccessible, wp, static_cast<IAccessible*>(object_));
+  auto* toResult = kLresultFromObject.get();
+  // Without oleacc the object cannot be handed out: 0, as for a window that has none.
+  result = toResult ? toResult(IID_IAccessible, wp, static_cast<IAccessible*>(object_)) : 0;
   return true;
 }
 

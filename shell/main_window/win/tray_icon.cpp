@@ -5,7 +5,19 @@
 #include <algorithm>
 #include <system_error>
 
+#include "common/win/late_proc.h"
+
 namespace tw::shell {
+namespace {
+
+// shell32 is loaded when the icon first goes to the taskbar, after the window's first paint.
+BOOL NotifyIcon(DWORD message, NOTIFYICONDATAW* nid) {
+  static const win::LateProc<decltype(::Shell_NotifyIconW)> notify{L"shell32.dll", "Shell_NotifyIconW"};
+  auto* f = notify.get();
+  return f ? f(message, nid) : FALSE;
+}
+
+}  // namespace
 
 NOTIFYICONDATAW TrayIcon::Data() const {
   NOTIFYICONDATAW nid{};
@@ -26,9 +38,9 @@ void TrayIcon::set_intray(bool show) {
   NOTIFYICONDATAW nid = Data();
   // `intray` is what the owner asked for; an icon the taskbar already holds is updated instead.
   if (show) {
-    if (!Shell_NotifyIconW(NIM_ADD, &nid)) Shell_NotifyIconW(NIM_MODIFY, &nid);
+    if (!NotifyIcon(NIM_ADD, &nid)) NotifyIcon(NIM_MODIFY, &nid);
   } else {
-    Shell_NotifyIconW(NIM_DELETE, &nid);
+    NotifyIcon(NIM_DELETE, &nid);
   }
   shown_ = show;
 }
@@ -43,9 +55,9 @@ void TrayIcon::RemoveWhileClosing() {
   shown_ = false;
   NOTIFYICONDATAW nid = Data();
   try {
-    remover_ = std::thread([nid]() mutable { Shell_NotifyIconW(NIM_DELETE, &nid); });
+    remover_ = std::thread([nid]() mutable { NotifyIcon(NIM_DELETE, &nid); });
   } catch (const std::system_error&) {
-    Shell_NotifyIconW(NIM_DELETE, &nid);  // no thread to spare: removed here and now
+    NotifyIcon(NIM_DELETE, &nid);  // no thread to spare: removed here and now
   }
 }
 

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#include "common/win/late_proc.h"
+
 namespace tw::volume::win {
 namespace {
 
@@ -29,6 +31,23 @@ static_assert(sizeof(MIXERLINECONTROLSA) == kLineControlsSize, "MIXERLINECONTROL
 static_assert(sizeof(ControlRecord) == kRecordSize, "control record layout");
 static_assert(sizeof(MIXERCONTROLDETAILS) == kDetailsSize, "MIXERCONTROLDETAILS layout");
 
+// winmm is loaded when the mixer is first asked for, after the window's first paint. A missing
+// function fails the call as a system without a mixer driver does.
+const tw::win::LateProc<decltype(::mixerGetNumDevs)> kGetNumDevs{L"winmm.dll", "mixerGetNumDevs"};
+const tw::win::LateProc<decltype(::mixerOpen)> kOpen{L"winmm.dll", "mixerOpen"};
+const tw::win::LateProc<decltype(::mixerClose)> kClose{L"winmm.dll", "mixerClose"};
+const tw::win::LateProc<decltype(::mixerGetLineInfoA)> kGetLineInfo{L"winmm.dll", "mixerGetLineInfoA"};
+const tw::win::LateProc<decltype(::mixerGetLineControlsA)> kGetLineControls{L"winmm.dll", "mixerGetLineControlsA"};
+const tw::win::LateProc<decltype(::mixerGetControlDetailsA)> kGetControlDetails{L"winmm.dll",
+                                                                             "mixerGetControlDetailsA"};
+const tw::win::LateProc<decltype(::mixerSetControlDetails)> kSetControlDetails{L"winmm.dll", "mixerSetControlDetails"};
+
+template <class F, class... Args>
+MMRESULT Call(const tw::win::LateProc<F>& proc, Args... args) {
+  auto* f = proc.get();
+  return f ? f(args...) : MMSYSERR_NODRIVER;
+}
+
 HMIXEROBJ Obj(MixerHandle handle) { return reinterpret_cast<HMIXEROBJ>(handle); }
 
 MIXERCONTROLDETAILS Details(std::uint32_t controlId, void* value) {
@@ -44,22 +63,25 @@ MIXERCONTROLDETAILS Details(std::uint32_t controlId, void* value) {
 
 }  // namespace
 
-std::uint32_t WinmmMixer::GetNumDevs() { return mixerGetNumDevs(); }
+std::uint32_t WinmmMixer::GetNumDevs() {
+  auto* f = kGetNumDevs.get();
+  return f ? f() : 0;  // no library: no mixer
+}
 
 std::uint32_t WinmmMixer::Open(std::uint32_t id, MixerHandle* handle) {
   HMIXER h = nullptr;
-  const MMRESULT r = mixerOpen(&h, id, 0, 0, 0);
+  const MMRESULT r = Call(kOpen, &h, id, 0, 0, 0);
   if (r == MMSYSERR_NOERROR) *handle = reinterpret_cast<MixerHandle>(h);
   return r;
 }
 
-std::uint32_t WinmmMixer::Close(MixerHandle handle) { return mixerClose(reinterpret_cast<HMIXER>(handle)); }
+std::uint32_t WinmmMixer::Close(MixerHandle handle) { return Call(kClose, reinterpret_cast<HMIXER>(handle)); }
 
 std::uint32_t WinmmMixer::GetLineInfo(MixerHandle handle, std::uint32_t componentType, std::uint32_t* lineId) {
   MIXERLINEA line{};
   line.cbStruct = kLineSize;
   line.dwComponentType = componentType;
-  const MMRESULT r = mixerGetLineInfoA(Obj(handle), &line, MIXER_GETLINEINFOF_COMPONENTTYPE);
+  const MMRESULT r = Call(kGetLineInfo, Obj(handle), &line, MIXER_GETLINEINFOF_COMPONENTTYPE);
   if (r == MMSYSERR_NOERROR) *lineId = line.dwLineID;
   return r;
 }
@@ -74,12 +96,12 @@ std::uint32_t WinmmMixer::GetLineControl(MixerHandle handle, std::uint32_t lineI
   request.cControls = 1;
   request.cbmxctrl = kRecordSize;
   request.pamxctrl = &buffer.control;
-  MMRESULT r = mixerGetLineControlsA(Obj(handle), &request, MIXER_GETLINECONTROLSF_ONEBYTYPE);
+  MMRESULT r = Call(kGetLineControls, Obj(handle), &request, MIXER_GETLINECONTROLSF_ONEBYTYPE);
   if (r == MMSYSERR_INVALPARAM) {
     // Some mixers accept only the exact structure size as the record size.
     buffer = ControlRecord{};
     request.cbmxctrl = sizeof(MIXERCONTROLA);
-    r = mixerGetLineControlsA(Obj(handle), &request, MIXER_GETLINECONTROLSF_ONEBYTYPE);
+    r = Call(kGetLineControls, Obj(handle), &request, MIXER_GETLINECONTROLSF_ONEBYTYPE);
   }
   if (r != MMSYSERR_NOERROR) return r;
   record->controlId = buffer.control.dwControlID;
@@ -92,7 +114,7 @@ std::uint32_t WinmmMixer::GetLineControl(MixerHandle handle, std::uint32_t lineI
 std::uint32_t WinmmMixer::GetControlDetails(MixerHandle handle, std::uint32_t controlId, std::int32_t* value) {
   std::int32_t v = 0;
   MIXERCONTROLDETAILS cd = Details(controlId, &v);
-  const MMRESULT r = mixerGetControlDetailsA(Obj(handle), &cd, MIXER_GETCONTROLDETAILSF_VALUE);
+  const MMRESULT r = Call(kGetControlDetails, Obj(handle), &cd, MIXER_GETCONTROLDETAILSF_VALUE);
   *value = v;
   return r;
 }
@@ -100,7 +122,7 @@ std::uint32_t WinmmMixer::GetControlDetails(MixerHandle handle, std::uint32_t co
 std::uint32_t WinmmMixer::SetControlDetails(MixerHandle handle, std::uint32_t controlId, std::int32_t value) {
   std::int32_t v = value;
   MIXERCONTROLDETAILS cd = Details(controlId, &v);
-  return mixerSetControlDetails(Obj(handle), &cd, MIXER_SETCONTROLDETAILSF_VALUE);
+  return Call(kSetControlDetails, Obj(handle), &cd, MIXER_SETCONTROLDETAILSF_VALUE);
 }
 
 Module2& SharedMixerModule() {
