@@ -99,8 +99,16 @@ HWND MakeFrame() {
   wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
   wc.lpszClassName = L"TwDFilesFrame";
   RegisterClassExW(&wc);
-  return CreateWindowExW(0, wc.lpszClassName, L"twdfiles", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 300, 60,
-                         nullptr, nullptr, wc.hInstance, nullptr);
+  // The first window of a new process can fail while the prefix's desktop is still starting (seen
+  // in 64-bit prefixes): try again briefly, and say why when it never comes.
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    HWND frame = CreateWindowExW(0, wc.lpszClassName, L"twdfiles", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
+                                 300, 60, nullptr, nullptr, wc.hInstance, nullptr);
+    if (frame) return frame;
+    Sleep(100);
+  }
+  PutHex("error.frame", GetLastError());
+  return nullptr;
 }
 
 std::string GetText(AxHost& host, DISPID id) {
