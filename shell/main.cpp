@@ -4,8 +4,10 @@
 #include <ole2.h>
 
 #include "shell/main_window/win/main_window.h"
+#include "shell/main_window/win/prefetch.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
+  tw::shell::PrefetchControlLibraries();
   if (FAILED(OleInitialize(nullptr))) return 1;
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
   InitCommonControlsEx(&icc);
