@@ -17,7 +17,9 @@ wineserver's time over the same span is shown too: the shell's timers and messag
 
 The toolbar and tab strip use the real image buttons (Corvala.dll registered from the installation
 folder for the run); the browser panes are whatever the prefix provides for the WebBrowser class.
-Two more start-up rows show where the time goes: the browsers stood in by the test browser
+Three more start-up rows show where the time goes: the least window program carrying the
+shell's manifest and start-up libraries (twwindowlibs.exe: common controls 6, OLE), the fixed
+cost every start of the shell pays before its own work; the browsers stood in by the test browser
 (twstandin.dll, registered for those runs only), and in addition no image-button library
 registered (the toolbar falls back to plain push buttons).
 
@@ -133,9 +135,10 @@ def main():
         # Warm the files and the prefix once each.
         window_time(inst, "twwindowtime.exe", "--window")
         window_time(inst, "Tarnwick.exe")
-        least, shell, stood_in, plain = [], [], [], []
+        least, libs, shell, stood_in, plain = [], [], [], [], []
         for _ in range(runs):
             least.append(window_time(inst, "twwindowtime.exe", "--window"))
+            libs.append(window_time(inst, "twwindowlibs.exe"))
             shell.append(window_time(inst, "Tarnwick.exe"))
             if standin:
                 reg(standin, True)
@@ -166,6 +169,7 @@ def main():
 
     print("start to painted window, %d runs each, started from inside Wine" % runs)
     lm = row("least window program", least, 0)
+    row("  with the libraries", libs, 0, lm)
     row("Tarnwick.exe", shell, 0, lm, "1.3")
     for label, values in (("  browsers stood in", stood_in), ("  and no image buttons", plain)):
         if values:
