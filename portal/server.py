@@ -11,6 +11,7 @@ Besides the files under the root it answers:
   /__redirect?to=<url>      302 to the given address
   /__slow/<path>?rate=<B/s> the file, sent slowly (bytes per second)
   /__drop/<path>            half of the file, then the connection is cut
+  /__unsized/<path>         the file with no Content-Length: it ends when the connection closes
   /__empty                  200 with an empty body
 Importable: start_server(root, port, extra_roots=...) -> (server, thread); server.shutdown() stops it.
 """
@@ -79,6 +80,17 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             return
         if url.path == "/__empty":
             self._send(200, b"", "application/octet-stream")
+            return
+        if url.path.startswith("/__unsized/"):
+            data = self._file_bytes(url.path.split("/", 2)[2])
+            if data is None:
+                self.wfile.write(self._send(404, b"not found"))
+                return
+            self.send_response(200)
+            self.send_header("Content-Type", "application/octet-stream")
+            self.end_headers()
+            self.wfile.write(data)
+            self.close_connection = True
             return
         if url.path.startswith("/__slow/") or url.path.startswith("/__drop/"):
             rel = url.path.split("/", 2)[2]

@@ -106,6 +106,10 @@ class Recorder : public DFilesEvents {
   void DLBeginDownload() override { Log("DLBeginDownload"); }
   void GetHtml(const ContentText& content) override {
     html = content.Decode();
+    given = content.given;
+    rest.clear();
+    if (content.blocks)
+      for (const std::string& b : *content.blocks) rest += b;
     Log("GetHtml");
     if (onHtml) onHtml();
   }
@@ -117,6 +121,8 @@ class Recorder : public DFilesEvents {
   void Log(std::string s) { log.push_back(std::move(s)); }
   std::vector<std::string> log;
   std::u16string html;
+  std::size_t given = 0;
+  std::string rest;
   float lastPercent = -1;
   int repaints = 0;
   std::function<void()> onProgress, onComplete, onHtml;
@@ -331,6 +337,45 @@ TEST_F(DFilesTest, ContentBeyondTheTextLimitIsSavedWholeWithAnEmptyText) {
   dl.OnData("tiny");
   dl.OnFinished();
   EXPECT_EQ(events.html, u"tiny");
+}
+
+TEST_F(DFilesTest, FullBlocksGoToTheTextBuilderAsTheyArriveAndAFailureDropsThem) {
+  struct Builder : ContentTextBuilder {
+    void Add(std::string block, std::size_t) override { blocks.push_back(std::move(block)); }
+    void Reset() override {
+      blocks.clear();
+      ++resets;
+    }
+    std::vector<std::string> blocks;
+    int resets = 0;
+  } builder;
+  dl.SetTextBuilder(&builder);
+  std::string body(2 * kContentBlock + 1000, '\0');
+  for (std::size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>('a' + i % 23);
+  Configure();
+  ASSERT_TRUE(dl.BeginDownload(false));
+  dl.OnProgress(kStatusBeginDownloadData, u"", 0, static_cast<std::int64_t>(body.size()), 0);
+  // Pieces that do not line up with the blocks.
+  for (std::size_t at = 0; at < body.size(); at += 300007) dl.OnData(std::string_view(body).substr(at, 300007));
+  ASSERT_EQ(builder.blocks.size(), 2u);  // handed over before the end
+  dl.OnFinished();
+  EXPECT_EQ(events.given, 2u);
+  EXPECT_EQ(builder.blocks[0] + builder.blocks[1] + events.rest, body);
+  EXPECT_EQ(builder.resets, 0);
+
+  // A transfer that fails after handing over a block leaves nothing behind for the next one.
+  builder.blocks.clear();
+  ASSERT_TRUE(dl.BeginDownload(false));
+  dl.OnData(std::string(kContentBlock + 5, 'x'));
+  ASSERT_EQ(builder.blocks.size(), 1u);
+  dl.OnFailed(5);
+  EXPECT_EQ(builder.resets, 1);
+  EXPECT_TRUE(builder.blocks.empty());
+  ASSERT_TRUE(dl.BeginDownload(false));
+  dl.OnData("small");
+  dl.OnFinished();
+  EXPECT_EQ(events.given, 0u);
+  EXPECT_EQ(events.html, u"small");
 }
 
 TEST_F(DFilesTest, CompletionEventsComeWhileStillDownloading) {

@@ -131,11 +131,15 @@ class DownloadControlTest(unittest.TestCase):
             self.assertEqual(f.read(), SMALL_TEXT)
 
     def test_long_content_text_keeps_characters_that_straddle_its_blocks(self):
-        v = self.get(self.base + "/long.txt", "long.txt")
         text = LONG_TEXT.decode("gbk").encode("utf-8")
-        self.assertTrue(any(e == "GetHtml %d" % len(text) for e in v["events"]), [e[:40] for e in v["events"]])
-        self.assertEqual(v["html.middle"], text[(1 << 20) - 4:(1 << 20) + 24].decode("utf-8"))
-        self.assertEqual(v["html.end"], text[-24:].decode("utf-8"))
+        # With its size announced, and without (the text is then built in pieces).
+        for path in ("/long.txt", "/__unsized/long.txt"):
+            with self.subTest(path=path):
+                v = self.get(self.base + path, "long.txt")
+                self.assertTrue(any(e == "GetHtml %d" % len(text) for e in v["events"]),
+                                [e[:40] for e in v["events"]])
+                self.assertEqual(v["html.middle"], text[(1 << 20) - 4:(1 << 20) + 24].decode("utf-8"))
+                self.assertEqual(v["html.end"], text[-24:].decode("utf-8"))
 
     def test_server_errors_fail_and_keep_the_old_file(self):
         for code in (404, 500):

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <limits>
 #include <new>
 
@@ -105,8 +106,7 @@ bool DFiles::BeginDownload(bool wait) {
   redirectFile_.clear();
   mimeType_.clear();
   succeeded_ = false;
-  content_.clear();
-  contentSize_ = 0;
+  DropContent();
   contentDropped_ = false;
   receivedBytes_ = 0;
   tempOpen_ = false;
@@ -145,8 +145,14 @@ void DFiles::Stop() {
   transfer_.Cancel();
   if (tempOpen_) files_.DiscardTemp();
   tempOpen_ = false;
+  DropContent();
+}
+
+void DFiles::DropContent() {
   std::vector<std::string>().swap(content_);
   contentSize_ = 0;
+  if (givenBlocks_ && builder_) builder_->Reset();
+  givenBlocks_ = 0;
 }
 
 void DFiles::Fail(DLErrorKind kind, const std::u16string& text) {
@@ -256,15 +262,18 @@ void DFiles::KeepContent(std::string_view bytes) {
         if (block.capacity() < block.size() + n) block.reserve(std::min(kContentBlock, 2 * block.capacity() + n));
         block.append(bytes.substr(0, n));
         bytes.remove_prefix(n);
+        if (builder_ && block.size() == kContentBlock) {
+          const bool announced = expectedBytes_ > 0 && static_cast<std::uint64_t>(expectedBytes_) <= SIZE_MAX;
+          builder_->Add(std::move(block), announced ? static_cast<std::size_t>(expectedBytes_) : 0);
+          content_.pop_back();
+          ++givenBlocks_;
+        }
       }
     } catch (const std::bad_alloc&) {
       contentDropped_ = true;
     }
   }
-  if (contentDropped_) {
-    std::vector<std::string>().swap(content_);
-    contentSize_ = 0;
-  }
+  if (contentDropped_) DropContent();
 }
 
 void DFiles::OnFailed(std::int32_t errorValue) {
@@ -304,7 +313,9 @@ void DFiles::OnFinished() {
   std::vector<std::string> text;
   text.swap(content_);
   contentSize_ = 0;
-  events_.GetHtml(ContentText{contentDropped_ ? nullptr : &text, &codec_});
+  const std::size_t given = givenBlocks_;
+  givenBlocks_ = 0;  // the receiver takes what the builder holds
+  events_.GetHtml(ContentText{contentDropped_ ? nullptr : &text, &codec_, given});
   if (!Current(generation)) return;
   std::vector<std::string>().swap(text);
 

@@ -82,6 +82,9 @@ inline constexpr std::size_t kContentBlock = 1u << 20;
 struct ContentText {
   std::vector<std::string>* blocks;  // null: no text
   const AnsiCodec* codec;
+  // Full blocks that came before `blocks`, handed to the text builder as they were kept (see
+  // ContentTextBuilder); 0 without a builder. size() and Decode() cover `blocks` only.
+  std::size_t given = 0;
   std::size_t size() const {
     std::size_t n = 0;
     if (blocks)
@@ -95,6 +98,17 @@ struct ContentText {
       for (const std::string& b : *blocks) whole += b;
     return codec->Decode(whole);
   }
+};
+
+// Builds the page text while the transfer goes on: each full block of the content is handed over
+// as soon as it is kept, in order, with the content's size as the transfer announced it (0: not
+// known), and GetHtml then carries only what followed it. Reset drops whatever was handed over (a
+// new transfer, a failure, content beyond the text limit).
+class ContentTextBuilder {
+ public:
+  virtual ~ContentTextBuilder() = default;
+  virtual void Add(std::string block, std::size_t announced) = 0;
+  virtual void Reset() = 0;
 };
 
 // The control's events and the few things it asks of its window.
@@ -188,6 +202,8 @@ class DFiles {
   // still saved whole, and GetHtml carries an empty text.
   static constexpr std::size_t kDefaultTextLimit = 128u * 1024u * 1024u;
   void SetTextLimit(std::size_t bytes) { textLimit_ = bytes; }
+  // Optional; the builder outlives the control's transfers.
+  void SetTextBuilder(ContentTextBuilder* builder) { builder_ = builder; }
 
   // The progress rectangle for a control of the given size, if one is to be drawn.
   std::optional<BarRect> ProgressBar(std::int32_t width, std::int32_t height) const;
@@ -209,6 +225,7 @@ class DFiles {
   // Ends the transfer's bookkeeping: no more notifications are acted on.
   void Stop();
   void KeepContent(std::string_view bytes);
+  void DropContent();
   bool Current(std::uint64_t generation) const { return downloading_ && generation_ == generation; }
 
   Transfer& transfer_;
@@ -229,6 +246,8 @@ class DFiles {
   std::vector<std::string> content_;
   std::size_t contentSize_ = 0;
   bool contentDropped_ = false;
+  ContentTextBuilder* builder_ = nullptr;
+  std::size_t givenBlocks_ = 0;  // full blocks handed to the builder this transfer
   std::int64_t receivedBytes_ = 0;
   std::size_t textLimit_ = kDefaultTextLimit;
   bool tempOpen_ = false;

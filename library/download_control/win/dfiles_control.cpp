@@ -80,6 +80,12 @@ COLORREF Translate(OLE_COLOR c) {
 
 DFilesControl::DFilesControl() : transfer_(Self()), core_(transfer_, files_, codec_, *this) {
   transfer_.Attach(&core_);
+  CPINFO cp{};
+  const UINT codePage = GetACP();
+  if (GetCPInfo(codePage, &cp) && ConvertsByBlocks(codePage, cp)) {
+    textBuilder_ = std::make_unique<TextBuilder>(codePage, cp);
+    core_.SetTextBuilder(textBuilder_.get());
+  }
 }
 
 DFilesControl::~DFilesControl() {
@@ -308,89 +314,20 @@ void DFilesControl::DLFileSize(std::int32_t bytes) {
 
 void DFilesControl::DLBeginDownload() { Fire(kDLBeginDownload); }
 
-namespace {
-
-// How many bytes at the end of `bytes` begin a character that goes on past it (0 when `bytes`
-// ends on a character boundary), for a double-byte or UTF-8 code page.
-std::size_t OpenTail(std::string_view bytes, UINT codePage, const CPINFO& cp) {
-  if (codePage == CP_UTF8) {
-    std::size_t back = 0;
-    while (back < bytes.size() && back < 4 && (static_cast<unsigned char>(bytes[bytes.size() - 1 - back]) & 0xC0) == 0x80)
-      ++back;
-    if (back == bytes.size()) return 0;
-    auto lead = static_cast<unsigned char>(bytes[bytes.size() - 1 - back]);
-    std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-    return back + 1 < length ? back + 1 : 0;
-  }
-  // A byte that cannot lead always ends a character; the lead bytes after it pair up from there.
-  auto isLead = [&](unsigned char b) {
-    for (int i = 0; i + 1 < MAX_LEADBYTES && cp.LeadByte[i]; i += 2)
-      if (b >= cp.LeadByte[i] && b <= cp.LeadByte[i + 1]) return true;
-    return false;
-  };
-  std::size_t run = 0;
-  while (run < bytes.size() && isLead(static_cast<unsigned char>(bytes[bytes.size() - 1 - run]))) ++run;
-  return run % 2;
-}
-
-}  // namespace
-
 void DFilesControl::GetHtml(const download::ContentText& content) {
-  if (!HasSinks()) return;
-  // Converted once, straight into the string the event carries, block by block; each block goes
-  // as soon as it is converted, so the content and its text are never both held whole.
-  const std::size_t size = content.size();
-  CPINFO cp{};
-  const UINT codePage = GetACP();
-  const bool stepwise = size <= static_cast<std::size_t>(INT_MAX) && GetCPInfo(codePage, &cp) &&
-                        (cp.MaxCharSize <= 2 || codePage == CP_UTF8);
-  if (!stepwise) {
+  if (!HasSinks()) {
+    if (textBuilder_) textBuilder_->Reset();
+    return;
+  }
+  if (!textBuilder_) {  // a code page that converts only whole
     FireText(kGetHtml, content.Decode());
     return;
   }
-  // At most one UTF-16 unit per byte; the string is cut to what the conversion gave. Grown from
-  // an empty string, it is left uninitialised: its pages are touched only as the text fills them.
-  BSTR b = SysAllocStringLen(L"", 0);
-  if (b && !SysReAllocStringLen(&b, nullptr, static_cast<UINT>(size))) {
-    SysFreeString(b);
-    b = nullptr;
-  }
-  UINT n = 0;
-  if (b && size) {
-    std::string carry;  // the start of a character that goes on in the next block
-    auto convert = [&](std::string_view bytes) {
-      if (bytes.empty()) return;
-      n += static_cast<UINT>(MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), b + n,
-                                                 static_cast<int>(size - n)));
-    };
-    std::vector<std::string>& blocks = *content.blocks;
-    for (std::size_t i = 0; i < blocks.size(); ++i) {
-      std::string_view bytes = blocks[i];
-      if (!carry.empty()) {
-        // Complete the open character with as few bytes of this block as it needs.
-        std::size_t take = 0;
-        while (take < bytes.size() && take < 4) {
-          ++take;
-          std::string joined = carry + std::string(bytes.substr(0, take));
-          if (OpenTail(joined, codePage, cp) == 0) break;
-        }
-        carry.append(bytes.substr(0, take));
-        bytes.remove_prefix(take);
-        if (OpenTail(carry, codePage, cp) == 0 || i + 1 == blocks.size()) {
-          convert(carry);
-          carry.clear();
-        }
-      }
-      std::size_t open = i + 1 < blocks.size() && cp.MaxCharSize > 1 ? OpenTail(bytes, codePage, cp) : 0;
-      convert(bytes.substr(0, bytes.size() - open));
-      carry.append(bytes.substr(bytes.size() - open));
-      std::string().swap(blocks[i]);
-    }
-    convert(carry);
-    if (n < size) SysReAllocStringLen(&b, b, n);
-  }
+  // The blocks handed over during the transfer are converted already; the rest is added here.
+  std::vector<std::string> none;
+  BSTR text = textBuilder_->Finish(content.blocks ? *content.blocks : none);
   win::ByRefArgs args;
-  Fire(kGetHtml, args.Text(b));  // no memory: an empty text
+  Fire(kGetHtml, args.Text(text));  // no memory: an empty text
 }
 
 void DFilesControl::Repaint() {

@@ -7,12 +7,14 @@
 #include <ocidl.h>
 #include <olectl.h>
 
+#include <memory>
 #include <span>
 
 #include "common/win/ax_control.h"
 #include "common/win/text_win.h"
 #include "library/download_control/core/dfiles.h"
 #include "library/download_control/core/dfiles_settings.h"
+#include "library/download_control/win/text_builder.h"
 #include "library/download_control/win/url_transfer.h"
 
 namespace tw::corvala {
@@ -92,6 +94,7 @@ class DFilesControl : public win::AxControl<DFilesControl>, private download::DF
   download::DFilesSettings CurrentSettings() const;
   void ApplyBorder();
 
+  std::unique_ptr<TextBuilder> textBuilder_;  // outlives the core, which hands it the content
   UrlTransfer transfer_;
   TempFileWriter files_;
   win::Win32AnsiCodec codec_;
