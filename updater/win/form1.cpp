@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "build_config.h"
+#include "common/win/dfiles_host.h"
 #include "common/win/shell_open.h"
 #include "common/win/text_win.h"
 #include "update_public_key.h"
@@ -21,15 +22,6 @@ constexpr UINT kStallLimitMs = 60000;
 constexpr int kCmd1Id = 101;
 constexpr int kStatusId = 102;
 
-// Dispatch ids of the download control that the updater uses.
-constexpr DISPID kFileUrl = 0x68030005;
-constexpr DISPID kSaveFilePath = 0x68030003;
-constexpr DISPID kBeginDownload = 0x60030019;
-constexpr DISPID kCancelDownload = 0x6003001C;
-constexpr DISPID kSetFileName = 0x6003001F;
-constexpr DISPID kDLProgress = 1;
-constexpr DISPID kDLComplete = 4;
-
 // {2C757088-656C-4F30-B5F1-EBD4B755E2CB}: Corvala.DFiles
 const CLSID kClsidDFiles = {0x2C757088, 0x656C, 0x4F30, {0xB5, 0xF1, 0xEB, 0xD4, 0xB7, 0x55, 0xE2, 0xCB}};
 
@@ -43,16 +35,6 @@ bool EventArg(const DISPPARAMS* params, UINT index, VARTYPE vt, VARIANT& out) {
   HRESULT hr = VariantChangeType(&out, &direct, 0, vt);
   VariantClear(&direct);
   return SUCCEEDED(hr);
-}
-
-HRESULT PutText(win::AxHost& host, DISPID id, const std::u16string& text) {
-  VARIANT v;
-  VariantInit(&v);
-  V_VT(&v) = VT_BSTR;
-  V_BSTR(&v) = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()), static_cast<UINT>(text.size()));
-  HRESULT hr = host.Put(id, v);
-  VariantClear(&v);
-  return hr;
 }
 
 UINT StallLimitMs() {
@@ -153,7 +135,7 @@ void Form1::OnCreate() {
 }
 
 void Form1::OnInfoEvent(DISPID id, DISPPARAMS* params) {
-  if (id != kDLComplete || !flow_) return;
+  if (id != win::dfiles::kDLComplete || !flow_) return;
   VARIANT bytes;
   std::int32_t n = EventArg(params, 0, VT_I4, bytes) ? V_I4(&bytes) : 0;
   flow_->InfoComplete(n);
@@ -162,9 +144,9 @@ void Form1::OnInfoEvent(DISPID id, DISPPARAMS* params) {
 void Form1::OnPackageEvent(DISPID id, DISPPARAMS* params) {
   if (!flow_) return;
   VARIANT v;
-  if (id == kDLProgress) {
+  if (id == win::dfiles::kDLProgress) {
     if (EventArg(params, 0, VT_R4, v)) flow_->PackageProgress(V_R4(&v));
-  } else if (id == kDLComplete) {
+  } else if (id == win::dfiles::kDLComplete) {
     flow_->PackageComplete(EventArg(params, 0, VT_I4, v) ? V_I4(&v) : 0);
   }
 }
@@ -194,23 +176,11 @@ bool Form1::StartDownload(update::Download which, const std::u16string& url, con
                           const std::u16string& fileName) {
   win::AxHost& c = Control(which);
   if (!c.dispatch()) return false;
-  PutText(c, kFileUrl, url);
-  PutText(c, kSaveFilePath, folder);
-  VARIANT name;
-  VariantInit(&name);
-  V_VT(&name) = VT_BSTR;
-  V_BSTR(&name) = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(fileName.data()),
-                                    static_cast<UINT>(fileName.size()));
-  c.Call(kSetFileName, &name, 1);
-  VariantClear(&name);
-  VARIANT result;
-  VariantInit(&result);
-  c.Call(kBeginDownload, nullptr, 0, &result);
-  VariantClear(&result);
+  win::dfiles::BeginDownload(c, url, folder, fileName);
   return true;
 }
 
-void Form1::CancelDownload(update::Download which) { Control(which).Call(kCancelDownload); }
+void Form1::CancelDownload(update::Download which) { Control(which).Call(win::dfiles::kCancelDownload); }
 
 bool Form1::VerifyPackage(const std::u16string& path, const update::PackageSignature& signature) {
   UCHAR digest[32];

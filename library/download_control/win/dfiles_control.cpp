@@ -12,7 +12,7 @@ namespace tw::corvala {
 
 namespace {
 
-using namespace dfiles_id;
+using namespace win::dfiles;  // the published dispatch ids
 
 constexpr HRESULT kInvalidPropertyValue = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 380);
 

@@ -11,6 +11,7 @@
 #include <span>
 
 #include "common/win/ax_control.h"
+#include "common/win/dfiles_host.h"
 #include "common/win/text_win.h"
 #include "library/download_control/core/dfiles.h"
 #include "library/download_control/core/dfiles_settings.h"
@@ -18,40 +19,6 @@
 #include "library/download_control/win/url_transfer.h"
 
 namespace tw::corvala {
-
-// Dispatch ids of _DFiles and __DFiles.
-namespace dfiles_id {
-inline constexpr DISPID kProperty = 0x68030000;
-inline constexpr DISPID kMethod = 0x60030000;
-inline constexpr DISPID kShowProgress = kProperty + 0;
-inline constexpr DISPID kRenameOnRedirect = kProperty + 1;
-inline constexpr DISPID kFailOnRedirect = kProperty + 2;
-inline constexpr DISPID kSaveFilePath = kProperty + 3;
-inline constexpr DISPID kSaveFileName = kProperty + 4;
-inline constexpr DISPID kFileUrl = kProperty + 5;
-inline constexpr DISPID kFileSize = kProperty + 6;
-inline constexpr DISPID kRedirectFile = kProperty + 7;
-inline constexpr DISPID kMIMEType = kProperty + 8;
-inline constexpr DISPID kConnectionAddress = kProperty + 9;
-inline constexpr DISPID kCacheFile = kProperty + 10;
-inline constexpr DISPID kBytesRead = kProperty + 11;
-inline constexpr DISPID kForeColor = kProperty + 12;
-inline constexpr DISPID kBeginDownload = kMethod + 25;
-inline constexpr DISPID kCancelDownload = kMethod + 28;
-inline constexpr DISPID kSetFileName = kMethod + 31;
-// Events.
-inline constexpr DISPID kDLProgress = 1;
-inline constexpr DISPID kDLCanceled = 2;
-inline constexpr DISPID kDLError = 3;
-inline constexpr DISPID kDLComplete = 4;
-inline constexpr DISPID kDLConnected = 5;
-inline constexpr DISPID kDLRedirect = 6;
-inline constexpr DISPID kDLCacheFile = 7;
-inline constexpr DISPID kDLMIMEType = 8;
-inline constexpr DISPID kDLFileSize = 9;
-inline constexpr DISPID kDLBeginDownload = 10;
-inline constexpr DISPID kGetHtml = 11;
-}  // namespace dfiles_id
 
 class DFilesControl : public win::AxControl<DFilesControl>, private download::DFilesEvents {
  public:

@@ -1,30 +1,13 @@
 #include "shell/update_check/win/shell_update_check.h"
 
 #include "build_config.h"
+#include "common/win/dfiles_host.h"
 #include "common/win/file_system_win.h"
 #include "common/win/shell_open.h"
 #include "common/win/text_win.h"
 #include "updater/core/version_files.h"
 
 namespace tw::shell {
-namespace {
-
-constexpr DISPID kFileUrl = 0x68030005;
-constexpr DISPID kSaveFilePath = 0x68030003;
-constexpr DISPID kBeginDownload = 0x60030019;
-constexpr DISPID kSetFileName = 0x6003001F;
-constexpr DISPID kDLComplete = 4;
-
-VARIANT Text(const std::u16string& s) {
-  VARIANT v;
-  VariantInit(&v);
-  V_VT(&v) = VT_BSTR;
-  V_BSTR(&v) = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(s.data()), static_cast<UINT>(s.size()));
-  return v;
-}
-
-}  // namespace
-
 void ShellUpdateCheck::Start(HWND owner, const std::u16string& installFolder) {
   owner_ = owner;
   folder_ = installFolder;
@@ -34,25 +17,14 @@ void ShellUpdateCheck::Start(HWND owner, const std::u16string& installFolder) {
   HRESULT hr = DFiles1.Create(owner, rc, clsid, IID_NULL, [this](DISPID id, DISPPARAMS* params) {
     VARIANT bytes;
     VariantInit(&bytes);
-    if (id != kDLComplete) return;
+    if (id != win::dfiles::kDLComplete) return;
     if (!params || params->cArgs < 1 || FAILED(VariantChangeType(&bytes, &params->rgvarg[0], 0, VT_I4))) V_I4(&bytes) = 0;
     OnDownloadComplete(V_I4(&bytes));
   });
   if (FAILED(hr)) return;
   DFiles1.Show(false);
-  VARIANT v = Text(folder_ + update::kDataFolder);
-  DFiles1.Put(kSaveFilePath, v);
-  VariantClear(&v);
-  v = Text(std::u16string(TW_PORTAL_BASE) + update::kUpdateInfoAddress);
-  DFiles1.Put(kFileUrl, v);
-  VariantClear(&v);
-  v = Text(update::kUpdateInfoName);
-  DFiles1.Call(kSetFileName, &v, 1);
-  VariantClear(&v);
-  VARIANT result;
-  VariantInit(&result);
-  DFiles1.Call(kBeginDownload, nullptr, 0, &result);
-  VariantClear(&result);
+  win::dfiles::BeginDownload(DFiles1, std::u16string(TW_PORTAL_BASE) + update::kUpdateInfoAddress,
+                             folder_ + update::kDataFolder, update::kUpdateInfoName);
 }
 
 void ShellUpdateCheck::OnDownloadComplete(std::int32_t bytes) {
