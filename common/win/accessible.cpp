@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "common/win/com_object.h"
 #include "common/win/late_proc.h"
 
 namespace tw::win {
@@ -41,7 +42,8 @@ std::vector<HWND> AccessibleSource::AccChildren(HWND self) {
   return out;
 }
 
-class AccessibleLink::Object final : public IAccessible, public IOleWindow {
+// Created as ComObject<Object>.
+class AccessibleLink::Object : public IAccessible, public IOleWindow {
  public:
   Object(HWND hwnd, AccessibleSource* source) : hwnd_(hwnd), source_(source) {
     if (auto* create = kCreateStdAccessibleObject.get())
@@ -50,34 +52,17 @@ class AccessibleLink::Object final : public IAccessible, public IOleWindow {
   Object(const Object&) = delete;
   Object& operator=(const Object&) = delete;
 
+  static const QiEntry* QiTable() {
+    static const QiEntry table[] = {
+        TW_QI_ENTRY(Object, IAccessible),
+        TW_QI_ENTRY_AS(Object, IID_IDispatch, IAccessible),
+        TW_QI_ENTRY(Object, IOleWindow),  // WindowFromAccessibleObject asks for it
+        {nullptr, 0}};
+    return table;
+  }
+
   HWND hwnd() const { return hwnd_; }
   void Cut() { source_ = nullptr; }
-
-  // IUnknown
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, IID_IAccessible)) {
-      *out = static_cast<IAccessible*>(this);
-      AddRef();
-      return S_OK;
-    }
-    if (IsEqualIID(iid, IID_IOleWindow)) {  // WindowFromAccessibleObject asks for it
-      *out = static_cast<IOleWindow*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-  STDMETHODIMP_(ULONG) Release() override {
-    LONG n = InterlockedDecrement(&refs_);
-    if (n == 0) {
-      if (std_) std_->Release();
-      delete this;
-    }
-    return static_cast<ULONG>(n);
-  }
 
   // IDispatch: readers use the IAccessible methods directly.
   STDMETHODIMP GetTypeInfoCount(UINT* count) override {
@@ -218,8 +203,12 @@ class AccessibleLink::Object final : public IAccessible, public IOleWindow {
   STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
   STDMETHODIMP put_accValue(VARIANT, BSTR) override { return E_NOTIMPL; }
 
+ protected:
+  ~Object() {
+    if (std_) std_->Release();
+  }
+
  private:
-  ~Object() = default;
 
   HRESULT Describe(const VARIANT& child, AccInfo& info) {
     if (!IsSelf(child)) return E_INVALIDARG;
@@ -242,7 +231,6 @@ class AccessibleLink::Object final : public IAccessible, public IOleWindow {
     return source_ ? S_FALSE : RPC_E_DISCONNECTED;
   }
 
-  LONG refs_ = 1;
   HWND hwnd_;
   AccessibleSource* source_;
   IAccessible* std_ = nullptr;
@@ -256,17 +244,21 @@ bool AccessibleLink::Handle(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, Accessibl
   }
   if (msg != WM_GETOBJECT || static_cast<DWORD>(lp) != static_cast<DWORD>(OBJID_CLIENT)) return false;
   if (object_ && object_->hwnd() != hwnd) Disconnect();
-  if (!object_) object_ = new Object(hwnd, &source);
+  if (!object_) {
+    IAccessible* created = nullptr;
+    if (SUCCEEDED(ComObject<Object>::Create(IID_IAccessible, reinterpret_cast<void**>(&created), hwnd, &source)))
+      object_ = static_cast<Object*>(created);
+  }
   auto* toResult = kLresultFromObject.get();
-  // Without oleacc the object cannot be handed out: 0, as for a window that has none.
-  result = toResult ? toResult(IID_IAccessible, wp, static_cast<IAccessible*>(object_)) : 0;
+  // Without oleacc (or the object) nothing can be handed out: 0, as for a window that has none.
+  result = toResult && object_ ? toResult(IID_IAccessible, wp, static_cast<IAccessible*>(object_)) : 0;
   return true;
 }
 
 void AccessibleLink::Disconnect() {
   if (!object_) return;
   object_->Cut();
-  object_->Release();
+  static_cast<IAccessible*>(object_)->Release();
   object_ = nullptr;
 }
 

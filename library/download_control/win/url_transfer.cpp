@@ -2,6 +2,7 @@
 
 #include <wininet.h>
 
+#include "common/win/com_object.h"
 #include "common/win/text_win.h"
 
 namespace tw::corvala {
@@ -23,11 +24,16 @@ std::u16string ErrorText(DWORD error) {
 }
 
 // Receives one binding's notifications. Detached when the transfer is cancelled or replaced, so a
-// late notification of an old binding never reaches the core.
-class BindCallback final : public IBindStatusCallback {
+// late notification of an old binding never reaches the core. Created as ComObject<BindCallback>
+// with one reference, the transfer's (UrlTransfer::callback_).
+class BindCallback : public IBindStatusCallback {
  public:
-  // Starts with one reference, the transfer's (UrlTransfer::callback_).
   explicit BindCallback(UrlTransfer* owner) : owner_(owner), buffer_(256 * 1024) {}
+
+  static const win::QiEntry* QiTable() {
+    static const win::QiEntry table[] = {TW_QI_ENTRY(BindCallback, IBindStatusCallback), {nullptr, 0}};
+    return table;
+  }
 
   // Called by the transfer, which has already let go of callback_ and releases its reference
   // afterwards: stops the binding, whose end notification is then dropped.
@@ -49,23 +55,6 @@ class BindCallback final : public IBindStatusCallback {
       Release();
     }
     owner_ = nullptr;
-  }
-
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IBindStatusCallback)) {
-      *out = static_cast<IBindStatusCallback*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-  STDMETHODIMP_(ULONG) Release() override {
-    LONG n = InterlockedDecrement(&refs_);
-    if (n == 0) delete this;
-    return static_cast<ULONG>(n);
   }
 
   STDMETHODIMP OnStartBinding(DWORD, IBinding* binding) override {
@@ -132,6 +121,9 @@ class BindCallback final : public IBindStatusCallback {
 
   STDMETHODIMP OnObjectAvailable(REFIID, IUnknown*) override { return S_OK; }
 
+ protected:
+  ~BindCallback() { Clear(); }
+
  private:
   // Holds this callback and the control while the core runs; `core` is null when the binding
   // is no longer the transfer's current one.
@@ -154,8 +146,6 @@ class BindCallback final : public IBindStatusCallback {
     IUnknown* keep = nullptr;
     download::DFiles* core = nullptr;
   };
-
-  ~BindCallback() { Clear(); }
 
   void Clear() {
     if (IStream* s = stream_) {
@@ -196,7 +186,6 @@ class BindCallback final : public IBindStatusCallback {
     }
   }
 
-  LONG refs_ = 1;
   UrlTransfer* owner_;
   IBinding* binding_ = nullptr;
   IStream* stream_ = nullptr;
@@ -213,7 +202,13 @@ std::optional<download::StartFailure> UrlTransfer::Start(const std::u16string& u
   HRESULT hr = CreateURLMonikerEx(nullptr, address.c_str(), &moniker, URL_MK_UNIFORM);
   if (FAILED(hr)) return download::StartFailure{static_cast<std::int32_t>(hr), ErrorText(static_cast<DWORD>(hr))};
 
-  auto* callback = new BindCallback(this);
+  IBindStatusCallback* created = nullptr;
+  hr = win::ComObject<BindCallback>::Create(IID_IBindStatusCallback, reinterpret_cast<void**>(&created), this);
+  if (FAILED(hr)) {
+    moniker->Release();
+    return download::StartFailure{static_cast<std::int32_t>(hr), ErrorText(static_cast<DWORD>(hr))};
+  }
+  auto* callback = static_cast<BindCallback*>(created);
   callback_ = callback;
   callback->AddRef();  // kept across BindToStorage, which may end the binding inside
   IBindCtx* context = nullptr;
