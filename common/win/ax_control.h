@@ -31,6 +31,7 @@
 #include "common/win/com_events.h"
 #include "common/win/com_object.h"
 #include "common/win/com_ptr.h"
+#include "common/win/drawn_window.h"
 
 namespace tw::win {
 
@@ -575,22 +576,9 @@ class AxControl : public IDispatch,
   // Messages every control answers alike; the rest are the control's.
   LRESULT Message(UINT msg, WPARAM wp, LPARAM lp) {
     LRESULT answer = 0;
-    if (access_.Handle(hwnd_, msg, wp, lp, *this, answer)) return answer;
-    switch (msg) {
-      case WM_ERASEBKGND:
-        return 1;
-      case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(hwnd_, &ps);
-        RECT client;
-        GetClientRect(hwnd_, &client);
-        derived().Paint(dc, client);
-        EndPaint(hwnd_, &ps);
-        return 0;
-      }
-      default:
-        return derived().HandleMessage(msg, wp, lp);
-    }
+    auto paint = [this](HDC dc, const RECT& client) { derived().Paint(dc, client); };
+    if (DrawnWindowMessage(hwnd_, msg, wp, lp, access_, *this, paint, answer)) return answer;
+    return derived().HandleMessage(msg, wp, lp);
   }
 
   ConnectionPoint events_;

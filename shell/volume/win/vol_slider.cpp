@@ -9,6 +9,7 @@
 
 #include "common/core/twips.h"
 #include "common/win/dpi.h"
+#include "common/win/drawn_window.h"
 #include "shell/volume/core/volume_art.h"
 
 namespace tw::volume::win {
@@ -141,9 +142,7 @@ RECT VolSlider::ElementRect(SliderElement e) const {
   return rc;
 }
 
-void VolSlider::Paint(HDC dc) {
-  RECT client;
-  GetClientRect(hwnd_, &client);
+void VolSlider::Paint(HDC dc, const RECT& client) {
   const int w = client.right, h = client.bottom;
   HDC mem = CreateCompatibleDC(dc);
   HBITMAP frame = CreateCompatibleBitmap(dc, w > 0 ? w : 1, h > 0 ? h : 1);
@@ -177,17 +176,9 @@ void VolSlider::Paint(HDC dc) {
 
 LRESULT VolSlider::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   LRESULT answer = 0;
-  if (access_.Handle(hwnd_, msg, wp, lp, *this, answer)) return answer;
+  auto paint = [this](HDC dc, const RECT& client) { Paint(dc, client); };
+  if (tw::win::DrawnWindowMessage(hwnd_, msg, wp, lp, access_, *this, paint, answer)) return answer;
   switch (msg) {
-    case WM_ERASEBKGND:
-      return 1;
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(hwnd_, &ps);
-      Paint(dc);
-      EndPaint(hwnd_, &ps);
-      return 0;
-    }
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
