@@ -8,12 +8,10 @@
 
 namespace tw::win {
 
-// First in such a window's procedure: answers `msg` into `result` when it is one of those, with
-// `paint(dc, client)` drawing the client area. False for every other message.
+// No background erase and WM_PAINT, with `paint(dc, client)` drawing the client area: answers
+// `msg` into `result` when it is one of those; false for every other message.
 template <class PaintFn>
-bool DrawnWindowMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, AccessibleLink& link, AccessibleSource& source,
-                        PaintFn&& paint, LRESULT& result) {
-  if (link.Handle(hwnd, msg, wp, lp, source, result)) return true;
+bool PaintedWindowMessage(HWND hwnd, UINT msg, PaintFn&& paint, LRESULT& result) {
   switch (msg) {
     case WM_ERASEBKGND:
       result = 1;
@@ -31,6 +29,13 @@ bool DrawnWindowMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, AccessibleLin
     default:
       return false;
   }
+}
+
+// First in such a window's procedure: its accessible object, then as PaintedWindowMessage.
+template <class PaintFn>
+bool DrawnWindowMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, AccessibleLink& link, AccessibleSource& source,
+                        PaintFn&& paint, LRESULT& result) {
+  return link.Handle(hwnd, msg, wp, lp, source, result) || PaintedWindowMessage(hwnd, msg, paint, result);
 }
 
 }  // namespace tw::win

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "common/win/dpi.h"
+#include "common/win/drawn_window.h"
 #include "shell/tab_strip/win/pixels_win.h"
 
 namespace tw::tabs::win {
@@ -84,16 +85,8 @@ class LintraTabControl::Panel : public tw::win::Window<Panel> {
   }
   void Repaint() { InvalidateRect(hwnd_, nullptr, FALSE); }
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_PAINT) {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(hwnd_, &ps);
-      RECT client;
-      GetClientRect(hwnd_, &client);
-      paint_(dc, client);
-      EndPaint(hwnd_, &ps);
-      return 0;
-    }
-    if (msg == WM_ERASEBKGND) return 1;
+    LRESULT answer = 0;
+    if (tw::win::PaintedWindowMessage(hwnd_, msg, paint_, answer)) return answer;
     return Default(msg, wp, lp);
   }
 
@@ -308,19 +301,9 @@ std::vector<HWND> LintraTabControl::AccChildren(HWND) {
 
 LRESULT LintraTabControl::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   LRESULT answer = 0;
-  if (access_.Handle(hwnd_, msg, wp, lp, *this, answer)) return answer;
+  auto paint = [](HDC dc, const RECT& client) { FillSolid(dc, client, kStripColour); };
+  if (tw::win::DrawnWindowMessage(hwnd_, msg, wp, lp, access_, *this, paint, answer)) return answer;
   switch (msg) {
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(hwnd_, &ps);
-      RECT client;
-      GetClientRect(hwnd_, &client);
-      FillSolid(dc, client, kStripColour);
-      EndPaint(hwnd_, &ps);
-      return 0;
-    }
-    case WM_ERASEBKGND:
-      return 1;
     case WM_TIMER:
       if (wp == kStartTimer) {
         KillTimer(hwnd_, kStartTimer);

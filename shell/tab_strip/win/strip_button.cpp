@@ -5,6 +5,7 @@
 #include <array>
 
 #include "common/win/accessible.h"
+#include "common/win/drawn_window.h"
 #include "common/win/window.h"
 #include "library/image_button/core/image_button.h"
 #include "shell/tab_strip/win/pixels_win.h"
@@ -92,20 +93,14 @@ class DrawnButton final : public tw::win::Window<DrawnButton>,
 
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     LRESULT answer = 0;
-    if (access_.Handle(hwnd_, msg, wp, lp, *this, answer)) return answer;
+    auto paint = [this](HDC dc, const RECT&) {
+      // A picture shows at its own pixel size, as the library's button shows it.
+      const PixelImage& image = images_[static_cast<int>(core_.Shown())];
+      RECT rc{0, 0, image.width, image.height};
+      DrawStretched(dc, bitmaps_[static_cast<int>(core_.Shown())], image.width, image.height, rc);
+    };
+    if (tw::win::DrawnWindowMessage(hwnd_, msg, wp, lp, access_, *this, paint, answer)) return answer;
     switch (msg) {
-      case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(hwnd_, &ps);
-        // A picture shows at its own pixel size, as the library's button shows it.
-        const PixelImage& image = images_[static_cast<int>(core_.Shown())];
-        RECT rc{0, 0, image.width, image.height};
-        DrawStretched(dc, bitmaps_[static_cast<int>(core_.Shown())], image.width, image.height, rc);
-        EndPaint(hwnd_, &ps);
-        return 0;
-      }
-      case WM_ERASEBKGND:
-        return 1;
       case WM_LBUTTONDOWN:
       case WM_RBUTTONDOWN:
       case WM_MBUTTONDOWN:

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "common/win/drawn_window.h"
 #include "shell/tab_strip/win/pixels_win.h"
 
 namespace tw::tabs::win {
@@ -136,31 +137,23 @@ bool TabBtnWindow::AccDoDefault() {
 
 LRESULT TabBtnWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   LRESULT answer = 0;
-  if (access_.Handle(hwnd_, msg, wp, lp, *this, answer)) return answer;
-  switch (msg) {
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(hwnd_, &ps);
-      RECT client;
-      GetClientRect(hwnd_, &client);
-      // Drawn off screen in one piece so the caption never flickers over a half-drawn background.
-      HDC memory = CreateCompatibleDC(dc);
-      HBITMAP canvas = memory ? CreateCompatibleBitmap(dc, client.right, client.bottom) : nullptr;
-      if (canvas) {
-        HGDIOBJ old = SelectObject(memory, canvas);
-        Paint(memory);
-        BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
-        SelectObject(memory, old);
-        DeleteObject(canvas);
-      } else {
-        Paint(dc);
-      }
-      if (memory) DeleteDC(memory);
-      EndPaint(hwnd_, &ps);
-      return 0;
+  auto paint = [this](HDC dc, const RECT& client) {
+    // Drawn off screen in one piece so the caption never flickers over a half-drawn background.
+    HDC memory = CreateCompatibleDC(dc);
+    HBITMAP canvas = memory ? CreateCompatibleBitmap(dc, client.right, client.bottom) : nullptr;
+    if (canvas) {
+      HGDIOBJ old = SelectObject(memory, canvas);
+      Paint(memory);
+      BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
+      SelectObject(memory, old);
+      DeleteObject(canvas);
+    } else {
+      Paint(dc);
     }
-    case WM_ERASEBKGND:
-      return 1;
+    if (memory) DeleteDC(memory);
+  };
+  if (tw::win::DrawnWindowMessage(hwnd_, msg, wp, lp, access_, *this, paint, answer)) return answer;
+  switch (msg) {
     case WM_LBUTTONDOWN:
       body_pressed_ = model_->HitTest(TwipsOf(GET_X_LPARAM(lp)), TwipsOf(GET_Y_LPARAM(lp))) == TabHit::kBody;
       if (body_pressed_) SetCapture(hwnd_);
