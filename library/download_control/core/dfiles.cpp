@@ -263,7 +263,8 @@ void DFiles::KeepContent(std::string_view bytes) {
         block.append(bytes.substr(0, n));
         bytes.remove_prefix(n);
         if (builder_ && block.size() == kContentBlock) {
-          const bool announced = expectedBytes_ > 0 && static_cast<std::uint64_t>(expectedBytes_) <= SIZE_MAX;
+          // A size beyond the text limit is not worth a string: that text is dropped anyway.
+          const bool announced = expectedBytes_ > 0 && static_cast<std::uint64_t>(expectedBytes_) <= textLimit_;
           builder_->Add(std::move(block), announced ? static_cast<std::size_t>(expectedBytes_) : 0);
           content_.pop_back();
           ++givenBlocks_;
