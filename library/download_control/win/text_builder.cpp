@@ -90,7 +90,11 @@ void TextBuilder::Work() {
     queue_.pop_front();
     busy_ = true;
     LeaveCriticalSection(&lock_);
-    Convert(block, false);
+    try {
+      Convert(block, false);
+    } catch (const std::bad_alloc&) {
+      failed_ = true;  // Finish then gives no text, as when any other allocation fails
+    }
     std::string().swap(block);
     EnterCriticalSection(&lock_);
     busy_ = false;
