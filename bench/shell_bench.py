@@ -17,7 +17,9 @@ wineserver's time over the same span is shown too: the shell's timers and messag
 
 The toolbar and tab strip use the real image buttons (Corvala.dll registered from the installation
 folder for the run); the browser panes are whatever the prefix provides for the WebBrowser class.
-Three more start-up rows show where the time goes: the least window program carrying the
+Four more start-up rows show where the time goes: the least window program holding as many
+plain child windows as the shell shows, clipped and colour-keyed like the shell (the cost of
+that window tree alone, without content); the least window program carrying the
 shell's manifest and start-up libraries (twwindowlibs.exe: common controls 6, OLE), the fixed
 cost every start of the shell pays before its own work; the browsers stood in by the test browser
 (twstandin.dll, registered for those runs only), and in addition no image-button library
@@ -38,10 +40,9 @@ import harness as h  # noqa: E402
 CAPTION = "欢迎使用Tarnwick - 让您轻松享受丰富多彩的游戏世界"
 
 
-def window_time(inst, program, argument=None):
+def window_time(inst, program, *arguments):
     args = [os.path.join(inst, "twwindowtime.exe"), h.winpath(os.path.join(inst, program)), "1", "30000"]
-    if argument:
-        args.append(argument)
+    args += arguments
     r = h.run(args, timeout=90)
     out = r.stdout.decode("utf-8", errors="replace")
     m = re.search(r"ms=([\d.]+)\s+visible=(\d)\s+closed=(\d)\s+close.ms=([\d.]+)\s+gone.ms=([\d.]+)", out)
@@ -86,6 +87,18 @@ def wineserver_pid():
         if ("WINEPREFIX=" + h.PREFIX).encode() in env:
             return pid
     return None
+
+
+def shell_tree_size(inst):
+    """How many child windows the shell's main window shows once it runs (all levels)."""
+    p = h.start([os.path.join(inst, "Tarnwick.exe")])
+    try:
+        found = h.wait_until(lambda: [r for r in h.probe("find", CAPTION, "TarnwickMain") if r["visible"] == "1"], 60,
+                             interval=0.5, what="the main window")
+        return len([c for c in h.probe("children", found[0]["hwnd"]) if c.get("visible") == "1"])
+    finally:
+        h.stop(p)
+        h.kill_wine_programs()
 
 
 def idle_cpu(inst, seconds):
@@ -135,9 +148,11 @@ def main():
         # Warm the files and the prefix once each.
         window_time(inst, "twwindowtime.exe", "--window")
         window_time(inst, "Tarnwick.exe")
-        least, libs, shell, stood_in, plain = [], [], [], [], []
+        tree_size = shell_tree_size(inst)
+        least, tree, libs, shell, stood_in, plain = [], [], [], [], [], []
         for _ in range(runs):
             least.append(window_time(inst, "twwindowtime.exe", "--window"))
+            tree.append(window_time(inst, "twwindowtime.exe", "--window", str(tree_size)))
             libs.append(window_time(inst, "twwindowlibs.exe"))
             shell.append(window_time(inst, "Tarnwick.exe"))
             if standin:
@@ -169,6 +184,7 @@ def main():
 
     print("start to painted window, %d runs each, started from inside Wine" % runs)
     lm = row("least window program", least, 0)
+    row("  with %d children" % tree_size, tree, 0, lm)
     row("  with the libraries", libs, 0, lm)
     row("Tarnwick.exe", shell, 0, lm, "1.3")
     for label, values in (("  browsers stood in", stood_in), ("  and no image buttons", plain)):

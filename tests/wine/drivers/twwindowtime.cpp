@@ -1,17 +1,19 @@
 // Benchmark driver: time from starting a program to its first visible, painted top-level window,
 // and from closing that window to the end of the process.
 //
-//   twwindowtime <program> [runs] [timeout-ms] [argument]
-//                                                per run: CreateProcess (detached, with the one
-//                                                argument if given), poll every millisecond for a visible top-level
+//   twwindowtime <program> [runs] [timeout-ms] [arguments...]
+//                                                per run: CreateProcess (detached, with the
+//                                                arguments if given), poll every millisecond for a visible top-level
 //                                                window of the new process with nothing left to
 //                                                paint, then close it with WM_CLOSE (terminated if
 //                                                it has not ended within the timeout); prints one
 //                                                record per run: ms= (start to painted window),
 //                                                visible=1/0, closed=1/0, close.ms= (WM_CLOSE posted
 //                                                to the process's end), gone.ms= (to the window's end)
-//   twwindowtime --window                        the least window program: one class, one
-//                                                overlapped window shown at once, a message loop
+//   twwindowtime --window [children]             the least window program: one class, one
+//                                                overlapped window shown at once, a message loop;
+//                                                with children: that many plain child windows in
+//                                                it, clipped, and a colour key, as the shell has
 #include <windows.h>
 
 #include <cstdio>
@@ -30,7 +32,7 @@ LRESULT CALLBACK LeastProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
   return DefWindowProcW(w, msg, wp, lp);
 }
 
-int LeastWindow() {
+int LeastWindow(int children) {
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = LeastProc;
@@ -38,9 +40,20 @@ int LeastWindow() {
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   wc.lpszClassName = L"TwLeastWindow";
   if (!RegisterClassExW(&wc)) return 1;
-  HWND w = CreateWindowExW(0, wc.lpszClassName, L"least window", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                           400, 300, nullptr, nullptr, wc.hInstance, nullptr);
+  // With children, the window is made like the shell's: it clips its children and carries a
+  // colour key, and they are plain child windows each erased by its class brush. That is the cost
+  // of a window tree of that size alone, without any content.
+  const DWORD clip = children > 0 ? WS_CLIPCHILDREN : 0;
+  HWND w = CreateWindowExW(0, wc.lpszClassName, L"least window", WS_OVERLAPPEDWINDOW | clip, CW_USEDEFAULT,
+                           CW_USEDEFAULT, 400, 300, nullptr, nullptr, wc.hInstance, nullptr);
   if (!w) return 1;
+  for (int i = 0; i < children; ++i)
+    CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 4 + (i % 8) * 48, 4 + (i / 8) * 28, 44, 24, w, nullptr,
+                    wc.hInstance, nullptr);
+  if (children > 0) {
+    SetWindowLongW(w, GWL_EXSTYLE, GetWindowLongW(w, GWL_EXSTYLE) | WS_EX_LAYERED);
+    SetLayeredWindowAttributes(w, RGB(0xFF, 0x00, 0xFF), 0, LWA_COLORKEY);
+  }
   ShowWindow(w, SW_SHOW);
   UpdateWindow(w);
   MSG m;
@@ -73,7 +86,7 @@ BOOL CALLBACK FindVisible(HWND w, LPARAM lp) {
 int wmain(int argc, wchar_t** argv) {
   if (argc < 2) return 2;
   std::wstring program = argv[1];
-  if (program == L"--window") return LeastWindow();
+  if (program == L"--window") return LeastWindow(argc > 2 ? _wtoi(argv[2]) : 0);
   const int runs = argc > 2 ? _wtoi(argv[2]) : 1;
   const DWORD timeout = argc > 3 ? static_cast<DWORD>(_wtoi(argv[3])) : 20000;
 
@@ -81,7 +94,7 @@ int wmain(int argc, wchar_t** argv) {
   QueryPerformanceFrequency(&freq);
   for (int i = 0; i < (runs > 0 ? runs : 1); ++i) {
     std::wstring line = L"\"" + program + L"\"";
-    if (argc > 4) line += L" " + std::wstring(argv[4]);
+    for (int a = 4; a < argc; ++a) line += L" " + std::wstring(argv[a]);
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
