@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "common/win/ax_host.h"
+#include "common/win/dfiles_host.h"
 #include "tests/wine/drivers/driver_support.h"
 
 namespace {
@@ -69,7 +70,7 @@ int ThroughDFiles(const wchar_t* url, const wchar_t* folder, const wchar_t* name
   long long bytes = -1;
   double end = 0;
   HRESULT hr = host.Create(frame, RECT{0, 0, 300, 20}, clsid, IID_NULL, [&](DISPID id, DISPPARAMS* params) {
-    if (id == 4 && params->cArgs == 1 && end == 0) {
+    if (id == tw::win::dfiles::kDLComplete && params->cArgs == 1 && end == 0) {
       VARIANT v;
       VariantInit(&v);
       VariantCopyInd(&v, &params->rgvarg[0]);
@@ -80,13 +81,13 @@ int ThroughDFiles(const wchar_t* url, const wchar_t* folder, const wchar_t* name
   });
   if (FAILED(hr)) return 2;
   VARIANT v = Str(url);
-  host.Put(0x68030005, v);
+  host.Put(tw::win::dfiles::kFileUrl, v);
   VariantClear(&v);
   v = Str(folder);
-  host.Put(0x68030003, v);
+  host.Put(tw::win::dfiles::kSaveFilePath, v);
   VariantClear(&v);
   v = Str(name);
-  host.Call(0x6003001F, &v, 1);
+  host.Call(tw::win::dfiles::kSetFileName, &v, 1);
   VariantClear(&v);
   VARIANT wait, result;
   VariantInit(&wait);
@@ -94,7 +95,8 @@ int ThroughDFiles(const wchar_t* url, const wchar_t* folder, const wchar_t* name
   V_VT(&wait) = VT_BOOL;
   V_BOOL(&wait) = VARIANT_TRUE;
   double start = Now();
-  host.Call(0x60030019, &wait, 1, &result);  // returns when the control is idle again
+  // The waiting start: returns when the control is idle again.
+  host.Call(tw::win::dfiles::kBeginDownload, &wait, 1, &result);
   double idle = Now();
   PrintResult(bytes, end - start, idle - start);
   host.Destroy();
