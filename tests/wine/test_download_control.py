@@ -250,6 +250,18 @@ class DownloadControlTest(unittest.TestCase):
             self.assertEqual(f.read(), b"previous")
         self.assertEqual(self.leftovers(), [])
 
+    def test_destroying_the_control_mid_transfer_gives_back_the_text_made_ahead(self):
+        # The announced size gets its page text's string made ahead at the first full block:
+        # twice the content's bytes, which must go with the control.
+        with open(os.path.join(self.site, "huge.bin"), "wb") as f:
+            f.write(bytes(range(256)) * (32 * 4096))
+        r = harness.run([self.driver, "get", self.base + "/__slow/huge.bin?rate=8000000",
+                         harness.winpath(self.out) + "\\", "huge.bin", "destroy=2500000", "timeout=30"], timeout=90)
+        v = parse(r.stdout)
+        self.assertEqual(v.get("survived"), "1", v["lines"])
+        grown = int(v["private.after"]) - int(v["private.before"])
+        self.assertLess(grown, 16 << 20, "memory still held after the control's end: %d bytes" % grown)
+
     def test_second_start_while_busy_is_refused(self):
         v = self.get(self.base + "/__slow/ok.bin?rate=400000", "ok.bin", "twice")
         self.assertEqual(v["begin"], "-1")

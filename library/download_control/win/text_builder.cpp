@@ -49,6 +49,7 @@ TextBuilder::~TextBuilder() {
     WaitForSingleObject(thread_, INFINITE);
     CloseHandle(thread_);
   }
+  Clear();  // a text made ahead for a transfer that never finished
   DeleteCriticalSection(&lock_);
 }
 

@@ -6,10 +6,12 @@
 //       downloads <url> into <folder><name>; `wait` calls BeginDownload(True); `follow` turns
 //       FailOnRedirect off; `norename` turns RenameOnRedirect off; `cancel` cancels the transfer
 //       once data has arrived; `twice` calls BeginDownload again while the first one runs;
-//       `destroy` destroys the control once data has arrived (then waits a second for stray
-//       events); `red` sets ForeColor to red; `noprogress` turns ShowProgress off. Ends at DLComplete or
-//       DLCanceled and prints the control's read-only properties and what its window shows: the
-//       colour inside and beyond the bar at the first partial progress, and across it at the end.
+//       `destroy` destroys the control once data has arrived, `destroy=<bytes>` once that much
+//       has (then waits a second for stray events, and prints the private memory committed
+//       before the start and after the control's end); `red` sets ForeColor to red;
+//       `noprogress` turns ShowProgress off. Ends at DLComplete or DLCanceled and prints the
+//       control's read-only properties and what its window shows: the colour inside and beyond
+//       the bar at the first partial progress, and across it at the end.
 //   twdfiles mouse <seconds>
 //       shows the control at the screen's top-left corner (300 x 20 pixels), prints "ready=1" and
 //       then every mouse event it raises with its arguments, until Dblclick or <seconds> pass.
@@ -160,12 +162,27 @@ std::string Pixel(AxHost& host, int x, int y) {
   return buf;
 }
 
+// The bytes of private memory this process has committed, touched or not (read region by region:
+// the system's summary figures count only what is resident).
+unsigned long long PrivateCommitted() {
+  unsigned long long total = 0;
+  MEMORY_BASIC_INFORMATION m;
+  for (const char* at = nullptr; VirtualQuery(at, &m, sizeof m) == sizeof m;) {
+    if (m.State == MEM_COMMIT && m.Type == MEM_PRIVATE) total += m.RegionSize;
+    const char* next = static_cast<const char*>(m.BaseAddress) + m.RegionSize;
+    if (next <= at) break;
+    at = next;
+  }
+  return total;
+}
+
 int Get(int argc, wchar_t** argv) {
   const wchar_t* url = argv[0];
   const wchar_t* folder = argv[1];
   const wchar_t* name = argv[2];
   bool wait = false, follow = false, norename = false, cancel = false, twice = false, red = false,
        noprogress = false, destroy = false;
+  LONG destroyAfter = 1;
   int timeoutSeconds = 60;
   for (int i = 3; i < argc; ++i) {
     std::wstring a = argv[i];
@@ -177,6 +194,7 @@ int Get(int argc, wchar_t** argv) {
     else if (a == L"red") red = true;
     else if (a == L"noprogress") noprogress = true;
     else if (a == L"destroy") destroy = true;
+    else if (a.rfind(L"destroy=", 0) == 0) destroy = true, destroyAfter = _wtoi(a.c_str() + 8);
     else if (a.rfind(L"timeout=", 0) == 0) timeoutSeconds = _wtoi(a.c_str() + 8);
   }
 
@@ -224,7 +242,7 @@ int Get(int argc, wchar_t** argv) {
         Put("pixel.inside", Pixel(host, static_cast<int>(rc.right * percent / 2), rc.bottom / 2));
         Put("pixel.beyond", Pixel(host, static_cast<int>(rc.right * (percent + 1) / 2), rc.bottom / 2));
       }
-      if ((cancel || destroy) && lastBytes > 0 && !cancelPosted) {
+      if ((cancel || destroy) && lastBytes >= (destroy ? destroyAfter : 1) && !cancelPosted) {
         cancelPosted = true;
         PostMessageW(frame, destroy ? kDestroyMessage : kCancelMessage, 0, 0);
       }
@@ -265,6 +283,7 @@ int Get(int argc, wchar_t** argv) {
   SetFileName(host, name);
   Put("SaveFileName.before", GetText(host, kSaveFileName));
 
+  const unsigned long long privateBefore = PrivateCommitted();
   std::string started = Begin(host, wait, wait);
   Put("begin", started);
   if (twice) Put("begin.again", Begin(host, false, false));
@@ -287,6 +306,8 @@ int Get(int argc, wchar_t** argv) {
         }
       }
       Put("survived", "1");
+      Put("private.before", std::to_string(privateBefore));
+      Put("private.after", std::to_string(PrivateCommitted()));
       DestroyWindow(frame);
       return 0;
     }
