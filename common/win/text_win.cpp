@@ -5,9 +5,12 @@ namespace tw::win {
 std::string ToAnsi(std::u16string_view text) {
   if (text.empty()) return {};
   std::wstring w = W(text);
-  int n = WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+  // A character the code page lacks becomes '?', not a look-alike: a full-width '＜' must not
+  // turn into markup, nor a full-width quote into a quote. UTF-8 lacks nothing and takes no flag.
+  const DWORD flags = GetACP() == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  int n = WideCharToMultiByte(CP_ACP, flags, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
   std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-  if (n > 0) WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), out.data(), n, nullptr, nullptr);
+  if (n > 0) WideCharToMultiByte(CP_ACP, flags, w.data(), static_cast<int>(w.size()), out.data(), n, nullptr, nullptr);
   return out;
 }
 

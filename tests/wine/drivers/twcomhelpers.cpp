@@ -1,7 +1,10 @@
 // Test driver: checks the COM helper layer (QueryInterface tables, dispatch argument reading,
-// connection points, property-bag and stream helpers, class factory table, registry helpers).
-// Prints "fail <what>" for every failed check and "checks=<n> failures=<m>"; exits with the
-// number of failures.
+// connection points, property-bag and stream helpers, class factory table, registry helpers) and
+// the ANSI text helpers. Prints "fail <what>" for every failed check and "checks=<n>
+// failures=<m>"; exits with the number of failures.
+//
+//   twcomhelpers          every check
+//   twcomhelpers ansi     the ANSI text helpers only (run under other code pages too)
 #include <windows.h>
 #include <ole2.h>
 #include <olectl.h>
@@ -17,6 +20,7 @@
 #include "common/win/com_object.h"
 #include "common/win/com_ptr.h"
 #include "common/win/com_server.h"
+#include "common/win/text_win.h"
 
 using namespace tw::win;
 
@@ -475,10 +479,20 @@ void Registry() {
   CheckHr(DeleteClassesTree(root), S_OK, "deleting a missing tree");
 }
 
-}  // namespace
+void AnsiText() {
+  // A character the code page lacks becomes '?', never a look-alike: markup and quoting
+  // characters in the bytes come only from the same characters in the text (they are all below
+  // any double-byte code page's trail bytes, so a byte search is sound).
+  const std::u16string lookalikes = u"\uFF1C\uFF1E\uFF06\uFF02\u3008\u3009";
+  const std::string bytes = ToAnsi(lookalikes);
+  Check(bytes.find_first_of("<>&\"") == std::string::npos, "no markup look-alikes from ToAnsi: " + bytes);
+  Check(ToAnsi(u"<a href=\"x\">&</a>") == "<a href=\"x\">&</a>", "ToAnsi keeps ASCII");
+  const std::u16string chinese = u"\u4E2D\u6587";
+  if (GetACP() == 936) Check(FromAnsi(ToAnsi(chinese)) == chinese, "Chinese text round trip in code page 936");
+  else Check(ToAnsi(chinese) == "??", "Chinese text the code page lacks becomes '?'");
+}
 
-int wmain() {
-  if (FAILED(OleInitialize(nullptr))) return 100;
+void AllChecks() {
   DispatchNames();
   DispatchArguments();
   Objects();
@@ -486,8 +500,21 @@ int wmain() {
   Bags();
   Streams();
   Registry();
-  OleUninitialize();
-  std::string line = "checks=" + std::to_string(g_checks) + " failures=" + std::to_string(g_failures) + "\n";
+  AnsiText();
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc > 1 && std::wstring(argv[1]) == L"ansi") {
+    AnsiText();
+  } else {
+    if (FAILED(OleInitialize(nullptr))) return 100;
+    AllChecks();
+    OleUninitialize();
+  }
+  std::string line = "acp=" + std::to_string(GetACP()) + " checks=" + std::to_string(g_checks) +
+                     " failures=" + std::to_string(g_failures) + "\n";
   DWORD put = 0;
   WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line.data(), static_cast<DWORD>(line.size()), &put, nullptr);
   return g_failures;
