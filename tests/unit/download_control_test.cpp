@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <map>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -341,13 +342,17 @@ TEST_F(DFilesTest, ContentBeyondTheTextLimitIsSavedWholeWithAnEmptyText) {
 
 TEST_F(DFilesTest, FullBlocksGoToTheTextBuilderAsTheyArriveAndAFailureDropsThem) {
   struct Builder : ContentTextBuilder {
-    void Add(std::string block, std::size_t) override { blocks.push_back(std::move(block)); }
+    void Add(std::string block, std::size_t) override {
+      if (outOfMemory) throw std::bad_alloc();
+      blocks.push_back(std::move(block));
+    }
     void Reset() override {
       blocks.clear();
       ++resets;
     }
     std::vector<std::string> blocks;
     int resets = 0;
+    bool outOfMemory = false;
   } builder;
   dl.SetTextBuilder(&builder);
   std::string body(2 * kContentBlock + 1000, '\0');
@@ -376,6 +381,17 @@ TEST_F(DFilesTest, FullBlocksGoToTheTextBuilderAsTheyArriveAndAFailureDropsThem)
   dl.OnFinished();
   EXPECT_EQ(events.given, 0u);
   EXPECT_EQ(events.html, u"small");
+
+  // A builder that runs out of memory taking a block is reset at once (it may have set up for
+  // the transfer before it failed); the file is still saved whole, with an empty text.
+  builder.outOfMemory = true;
+  const int before = builder.resets;
+  ASSERT_TRUE(dl.BeginDownload(false));
+  dl.OnData(std::string(kContentBlock + 5, 'y'));
+  EXPECT_EQ(builder.resets, before + 1);
+  dl.OnFinished();
+  EXPECT_EQ(files.files[u"C:\\d\\a.bin"], std::string(kContentBlock + 5, 'y'));
+  EXPECT_EQ(events.html, u"");
 }
 
 TEST_F(DFilesTest, CompletionEventsComeWhileStillDownloading) {

@@ -265,9 +265,10 @@ void DFiles::KeepContent(std::string_view bytes) {
         if (builder_ && block.size() == kContentBlock) {
           // A size beyond the text limit is not worth a string: that text is dropped anyway.
           const bool announced = expectedBytes_ > 0 && static_cast<std::uint64_t>(expectedBytes_) <= textLimit_;
+          // Counted first: a builder that fails taking it is reset with the content.
+          ++givenBlocks_;
           builder_->Add(std::move(block), announced ? static_cast<std::size_t>(expectedBytes_) : 0);
           content_.pop_back();
-          ++givenBlocks_;
         }
       }
     } catch (const std::bad_alloc&) {

@@ -72,7 +72,12 @@ void TextBuilder::Add(std::string block, std::size_t announced) {
     return;
   }
   EnterCriticalSection(&lock_);
-  queue_.push_back(std::move(block));
+  try {
+    queue_.push_back(std::move(block));
+  } catch (...) {  // out of memory: the caller drops the content and resets this builder
+    LeaveCriticalSection(&lock_);
+    throw;
+  }
   LeaveCriticalSection(&lock_);
   WakeConditionVariable(&wake_);
 }
