@@ -66,6 +66,9 @@ void UpdaterFlow::InfoComplete(std::int32_t) {
   } else {
     state_ = State::UpToDate;
     view_.SetStatus(kStatusUpToDate);
+    // The shell compares the installed number as it stands, this side rounded: where the two
+    // disagree, the shell must not close again for a version that is not coming.
+    if (!publishedVersion_.empty()) NoteVersionNotBroughtIn();
   }
 }
 
@@ -107,6 +110,10 @@ void UpdaterFlow::PackageComplete(std::int32_t bytes) {
     PackageFailed(kStatusPackageUnverified, kMessagePackageUnverified);
     return;
   }
+  // Whether the installer then goes through is out of sight: should it be cancelled or fail,
+  // the shell must not close again and again for this version. Once it is installed, the note
+  // no longer counts (the shell reads it only for a version above the installed one).
+  NoteVersionNotBroughtIn();
   if (!view_.OpenFile(package)) {
     PackageFailed(kStatusPackageNotOpened, kStatusPackageNotOpened);
     return;
@@ -121,10 +128,14 @@ void UpdaterFlow::PackageFailed(const std::u16string& status, const std::u16stri
   state_ = State::Failed;
   busy_ = false;
   view_.WatchStall(false);
-  fs_.ReplaceAll(folder_ + kFailedUpdateNote, codec_.Encode(publishedVersion_ + u"\r\n"));
+  NoteVersionNotBroughtIn();
   view_.SetStatus(status);
   view_.EnableCloseButton(true);
   view_.ShowError(message);
+}
+
+void UpdaterFlow::NoteVersionNotBroughtIn() {
+  fs_.ReplaceAll(folder_ + kFailedUpdateNote, codec_.Encode(publishedVersion_ + u"\r\n"));
 }
 
 }  // namespace tw::update

@@ -92,6 +92,8 @@ class UpdaterFlow {
   // The package failed to come in: the window says so and can be closed, and the shell is told
   // not to close for this version again.
   void PackageFailed(const std::u16string& status, const std::u16string& message);
+  // Writes the failure note: the shell is not to close for the published version again.
+  void NoteVersionNotBroughtIn();
 };
 
 }  // namespace tw::update

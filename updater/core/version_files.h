@@ -20,7 +20,9 @@ inline constexpr char16_t kDataFolder[] = u"\\data\\";
 inline constexpr char16_t kUpdateInfoName[] = u"updata.tmp";
 inline constexpr char16_t kUpdateInfoAddress[] = u"/updatainfo.txt";  // under the portal base URL
 inline constexpr char16_t kUpdaterProgram[] = u"\\Feltram.exe";
-// Left by the updater when it could not bring a published version in: that version's number.
+// Left by the updater for a published version it could not bring in, found no newer than the
+// installed one, or opened the installer of (whether that installation goes through is out of
+// its sight): that version's number.
 inline constexpr char16_t kFailedUpdateNote[] = u"\\data\\updfail.dat";
 
 // A decimal number as written in a version file: optional blanks, optional sign, digits with at
