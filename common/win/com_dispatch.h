@@ -10,10 +10,12 @@
 
 namespace tw::win {
 
-// An owned VARIANT.
+// An owned VARIANT, empty and with its value zeroed: a caller that sets only the type before a
+// read that fails (a property bag without the value) must leave nothing for VariantClear to free.
+// VariantInit alone sets only the type on older systems.
 class Variant : public VARIANT {
  public:
-  Variant() { VariantInit(this); }
+  Variant() : VARIANT() { VariantInit(this); }
   Variant(const Variant&) = delete;
   Variant& operator=(const Variant&) = delete;
   ~Variant() { VariantClear(this); }
