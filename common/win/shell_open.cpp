@@ -12,10 +12,16 @@ std::intptr_t ShellOpen(const std::u16string& file, const std::u16string& parame
   std::string f = ToAnsi(file);
   std::string p = ToAnsi(parameters);
   // shell32 is loaded on the first open, not at process start.
-  static const LateProc<decltype(::ShellExecuteA)> execute{L"shell32.dll", "ShellExecuteA"};
-  auto* run = execute.get();
-  if (!run) return 0;  // as the shell's own "out of resources" result
-  HINSTANCE r = run(nullptr, "open", f.c_str(), p.c_str(), "", SW_SHOWNORMAL);
+  HINSTANCE r = nullptr;  // as the shell's own "out of resources" result when it is missing
+  if (FromAnsi(f) == file && FromAnsi(p) == parameters) {
+    static const LateProc<decltype(::ShellExecuteA)> execute{L"shell32.dll", "ShellExecuteA"};
+    if (auto* run = execute.get()) r = run(nullptr, "open", f.c_str(), p.c_str(), "", SW_SHOWNORMAL);
+  } else {
+    // Text the code page cannot spell (a folder under a user name in another script): its '?'
+    // would name nothing, so it goes as it is.
+    static const LateProc<decltype(::ShellExecuteW)> execute{L"shell32.dll", "ShellExecuteW"};
+    if (auto* run = execute.get()) r = run(nullptr, L"open", W(file).c_str(), W(parameters).c_str(), L"", SW_SHOWNORMAL);
+  }
   return reinterpret_cast<std::intptr_t>(r);
 }
 

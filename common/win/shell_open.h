@@ -7,7 +7,8 @@
 namespace tw::win {
 
 // ShellExecuteA with no owner, "open", an empty working folder and SW_SHOWNORMAL; the text goes
-// through the ANSI code page. Returns the shell's result code (greater than 32 on success).
+// through the ANSI code page, or, where that code page cannot spell it, to ShellExecuteW as it is.
+// Returns the shell's result code (greater than 32 on success).
 std::intptr_t ShellOpen(const std::u16string& file, const std::u16string& parameters);
 
 }  // namespace tw::win

@@ -237,6 +237,23 @@ class UpdaterTest(unittest.TestCase):
         times = [t for t, _ in self.server.requests]
         self.assertGreaterEqual(times[1] - times[0], 0.9)  # the one-second timer
 
+    def test_package_in_a_folder_the_code_page_cannot_spell_is_opened(self):
+        # Installed per user: the folder may carry a user name whose characters the ANSI code
+        # page (here 1252, the C locale's) lacks.
+        folder = self.dir + "-\u5F20\u4F1F"
+        shutil.rmtree(folder, ignore_errors=True)
+        shutil.copytree(self.dir, folder)
+        self.addCleanup(shutil.rmtree, folder, ignore_errors=True)
+        with open(os.path.join(folder, "data", "system", "verinfo.dat"), "wb") as f:
+            f.write(b"105\r\n")
+        self.serve({"/updatainfo.txt": (self.signed(b"106\r\n"), 200, None),
+                    "/ZentroVrindle.msi": (self.package, 200, None)})
+        self.proc = harness.start([os.path.join(folder, "Feltram.exe")],
+                                  extra_env={"LANG": "C.UTF-8", "LC_ALL": "C.UTF-8"})
+        opened = harness.wait_until(harness.opened_log, 40, 0.2, "the package to be opened")
+        self.assertTrue(opened[0].endswith("-\u5F20\u4F1F\\data\\Zentronew.msi"), opened)
+        self.proc.wait(20)
+
     def test_same_version_is_up_to_date_and_downloads_nothing(self):
         self.installed(b"105\r\n")
         self.serve({"/updatainfo.txt": (b"105\r\n", 200, None), "/ZentroVrindle.msi": (self.package, 200, None)})
