@@ -20,7 +20,8 @@ std::intptr_t ShellOpen(const std::u16string& file, const std::u16string& parame
     // Text the code page cannot spell (a folder under a user name in another script): its '?'
     // would name nothing, so it goes as it is.
     static const LateProc<decltype(::ShellExecuteW)> execute{L"shell32.dll", "ShellExecuteW"};
-    if (auto* run = execute.get()) r = run(nullptr, L"open", W(file).c_str(), W(parameters).c_str(), L"", SW_SHOWNORMAL);
+    if (auto* run = execute.get())
+      r = run(nullptr, L"open", W(file).c_str(), W(parameters).c_str(), L"", SW_SHOWNORMAL);
   }
   return reinterpret_cast<std::intptr_t>(r);
 }
