@@ -2,13 +2,14 @@
 
 #include "common/win/ax_host.h"
 #include "common/win/com_dispatch.h"
+#include "common/win/text_win.h"
 
 namespace tw::win::dfiles {
 namespace {
 
 void SetText(Variant& v, const std::u16string& s) {
   V_VT(&v) = VT_BSTR;
-  V_BSTR(&v) = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(s.data()), static_cast<UINT>(s.size()));
+  V_BSTR(&v) = ToBstr(s);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <oleauto.h>
 
 #include <string>
 #include <string_view>
@@ -13,6 +14,10 @@ namespace tw::win {
 // wchar_t is 16 bits on Windows, so these are plain copies.
 inline std::wstring W(std::u16string_view s) { return std::wstring(s.begin(), s.end()); }
 inline std::u16string U(std::wstring_view s) { return std::u16string(s.begin(), s.end()); }
+// A new BSTR holding `s` (null when memory ran out); the caller frees it.
+inline BSTR ToBstr(std::u16string_view s) {
+  return SysAllocStringLen(reinterpret_cast<const OLECHAR*>(s.data()), static_cast<UINT>(s.size()));
+}
 
 std::string ToAnsi(std::u16string_view text);     // CP_ACP; unmappable characters become '?'
 std::u16string FromAnsi(std::string_view bytes);  // CP_ACP

@@ -40,14 +40,10 @@ const win::DispName kNames[] = {
     {L"SetFileName", kSetFileName},
 };
 
-BSTR ToBstr(const std::u16string& s) {
-  return SysAllocStringLen(reinterpret_cast<const OLECHAR*>(s.data()), static_cast<UINT>(s.size()));
-}
-
 HRESULT ReturnText(const std::u16string& s, VARIANT* result) {
   if (!result) return S_OK;
   V_VT(result) = VT_BSTR;
-  V_BSTR(result) = ToBstr(s);
+  V_BSTR(result) = win::ToBstr(s);
   return V_BSTR(result) || s.empty() ? S_OK : E_OUTOFMEMORY;
 }
 

@@ -43,7 +43,7 @@ void BrowserPane::OnEvent(DISPID id, DISPPARAMS* p) {
 HRESULT BrowserPane::Navigate(const std::u16string& address) {
   VARIANT arg;
   arg.vt = VT_BSTR;
-  arg.bstrVal = SysAllocStringLen(win::W(address).c_str(), static_cast<UINT>(address.size()));
+  arg.bstrVal = win::ToBstr(address);
   HRESULT hr = host_.Call(kNavigate, &arg, 1);
   VariantClear(&arg);
   return hr;
