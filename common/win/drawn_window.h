@@ -31,6 +31,26 @@ bool PaintedWindowMessage(HWND hwnd, UINT msg, PaintFn&& paint, LRESULT& result)
   }
 }
 
+// Draws the client area off screen with `draw(memoryDc)` and copies it to `dc` in one piece, so
+// nothing flickers over a half-drawn background; draws straight to `dc` when no off-screen copy
+// can be made.
+template <class DrawFn>
+void PaintOffScreen(HDC dc, const RECT& client, DrawFn&& draw) {
+  const int w = client.right > 0 ? client.right : 1, h = client.bottom > 0 ? client.bottom : 1;
+  HDC memory = CreateCompatibleDC(dc);
+  HBITMAP canvas = memory ? CreateCompatibleBitmap(dc, w, h) : nullptr;
+  if (canvas) {
+    HGDIOBJ old = SelectObject(memory, canvas);
+    draw(memory);
+    BitBlt(dc, 0, 0, w, h, memory, 0, 0, SRCCOPY);
+    SelectObject(memory, old);
+    DeleteObject(canvas);
+  } else {
+    draw(dc);
+  }
+  if (memory) DeleteDC(memory);
+}
+
 // First in such a window's procedure: its accessible object, then as PaintedWindowMessage.
 template <class PaintFn>
 bool DrawnWindowMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, AccessibleLink& link, AccessibleSource& source,

@@ -137,20 +137,9 @@ bool TabBtnWindow::AccDoDefault() {
 
 LRESULT TabBtnWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   LRESULT answer = 0;
+  // Off screen, so the caption never flickers over a half-drawn background.
   auto paint = [this](HDC dc, const RECT& client) {
-    // Drawn off screen in one piece so the caption never flickers over a half-drawn background.
-    HDC memory = CreateCompatibleDC(dc);
-    HBITMAP canvas = memory ? CreateCompatibleBitmap(dc, client.right, client.bottom) : nullptr;
-    if (canvas) {
-      HGDIOBJ old = SelectObject(memory, canvas);
-      Paint(memory);
-      BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
-      SelectObject(memory, old);
-      DeleteObject(canvas);
-    } else {
-      Paint(dc);
-    }
-    if (memory) DeleteDC(memory);
+    tw::win::PaintOffScreen(dc, client, [this](HDC to) { Paint(to); });
   };
   if (tw::win::DrawnWindowMessage(hwnd_, msg, wp, lp, access_, *this, paint, answer)) return answer;
   switch (msg) {

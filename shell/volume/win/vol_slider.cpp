@@ -142,16 +142,12 @@ RECT VolSlider::ElementRect(SliderElement e) const {
   return rc;
 }
 
-void VolSlider::Paint(HDC dc, const RECT& client) {
-  const int w = client.right, h = client.bottom;
-  HDC mem = CreateCompatibleDC(dc);
-  HBITMAP frame = CreateCompatibleBitmap(dc, w > 0 ? w : 1, h > 0 ? h : 1);
-  HGDIOBJ oldFrame = SelectObject(mem, frame);
+void VolSlider::Paint(HDC mem, const RECT& client) {
   HBRUSH back = CreateSolidBrush(kBack);
   FillRect(mem, &client, back);
   DeleteObject(back);
 
-  HDC src = CreateCompatibleDC(dc);
+  HDC src = CreateCompatibleDC(mem);
   SetStretchBltMode(mem, COLORONCOLOR);
   for (SliderElement e : kPaintOrder) {
     if (!slider_.Element(e).visible) continue;
@@ -167,16 +163,13 @@ void VolSlider::Paint(HDC dc, const RECT& client) {
     SelectObject(src, old);
   }
   DeleteDC(src);
-
-  BitBlt(dc, 0, 0, w, h, mem, 0, 0, SRCCOPY);
-  SelectObject(mem, oldFrame);
-  DeleteObject(frame);
-  DeleteDC(mem);
 }
 
 LRESULT VolSlider::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   LRESULT answer = 0;
-  auto paint = [this](HDC dc, const RECT& client) { Paint(dc, client); };
+  auto paint = [this](HDC dc, const RECT& client) {
+    tw::win::PaintOffScreen(dc, client, [&](HDC to) { Paint(to, client); });
+  };
   if (tw::win::DrawnWindowMessage(hwnd_, msg, wp, lp, access_, *this, paint, answer)) return answer;
   switch (msg) {
     case WM_LBUTTONDOWN:

@@ -35,7 +35,7 @@ class VolSlider : public tw::win::Window<VolSlider>, public VolumeSliderView, pr
  private:
   float ToTwips(int pixels) const;
   RECT ElementRect(SliderElement e) const;
-  void Paint(HDC dc, const RECT& client);
+  void Paint(HDC dc, const RECT& client);  // the whole client area: background, then the pictures
   void Changed();
   // A slider whose value is the volume 0-100, described as muted while the muted icon shows; the
   // default action clicks the speaker icon (mutes or un-mutes).
