@@ -1,0 +1,98 @@
+// The embedded engine as the left page meets it (document mode edge, browser emulation 11001),
+// put into a copy of the page before the page's own scripts:
+// - the native XMLHttpRequest refuses file addresses: open() throws "Access is denied.";
+// - the XML objects exist only as ActiveX objects, and the constructor is hidden from detection:
+//   window.ActiveXObject is undefined and "ActiveXObject" in window is false, yet
+//   new ActiveXObject("Microsoft.XMLDOM") works. A top-level let gives exactly that: later
+//   scripts see the name, window has no such property;
+// - the XML document loads an address resolved against the page, decodes the bytes in the
+//   encoding its XML declaration names, and offers only the members below (async, load,
+//   parseError, documentElement, getElementsByTagName; length, item() and [i] on node lists;
+//   text on elements). With async left true, load returns at once and the document fills later.
+// LIST_FILES maps each list file's absolute address to its bytes in base64; absent means missing.
+let ActiveXObject = (function (files) {
+  "use strict";
+  var open = XMLHttpRequest.prototype.open;
+  XMLHttpRequest.prototype.open = function (method, url) {
+    if (new URL(url, document.baseURI).protocol === "file:") {
+      var denied = new Error("Access is denied.");
+      denied.number = -2147024891;
+      throw denied;
+    }
+    return open.apply(this, arguments);
+  };
+
+  function bytesOf(b64) {
+    var raw = atob(b64), bytes = new Uint8Array(raw.length);
+    for (var i = 0; i < raw.length; i++) bytes[i] = raw.charCodeAt(i);
+    return bytes;
+  }
+
+  function decode(bytes) {
+    var head = new TextDecoder("ascii").decode(bytes.subarray(0, 200));
+    var m = /^<\?xml[^>]*\sencoding\s*=\s*["']([^"']+)["']/.exec(head);
+    return new TextDecoder(m ? m[1] : "utf-8", { fatal: true }).decode(bytes);
+  }
+
+  function nodeList(nodes) {
+    var list = { length: nodes.length, item: function (i) { return i >= 0 && i < nodes.length ? nodes[i] : null; } };
+    for (var i = 0; i < nodes.length; i++) list[i] = nodes[i];
+    return list;
+  }
+
+  function elementsOf(parent, name) {
+    return nodeList(Array.prototype.map.call(parent.getElementsByTagName(name), element));
+  }
+
+  function element(e) {
+    return { text: e.textContent, getElementsByTagName: function (name) { return elementsOf(e, name); } };
+  }
+
+  function XmlDocument() {
+    var self = this, parsed = null;
+    this.async = true;
+    this.readyState = 4;
+    this.documentElement = null;
+    this.parseError = { errorCode: 0, reason: "" };
+    this.getElementsByTagName = function (name) { return parsed ? elementsOf(parsed, name) : nodeList([]); };
+    this.load = function (address) {
+      var url = new URL(String(address), document.baseURI).href;
+      parsed = null;
+      self.documentElement = null;
+      function read() {
+        if (!Object.prototype.hasOwnProperty.call(files, url)) {
+          self.parseError = { errorCode: -2146697210, reason: "The system cannot locate the object specified." };
+          return false;
+        }
+        var doc = null;
+        try {
+          doc = new DOMParser().parseFromString(decode(bytesOf(files[url])), "text/xml");
+        } catch (e) {
+          doc = null;
+        }
+        if (!doc || !doc.documentElement || doc.getElementsByTagName("parsererror").length) {
+          self.parseError = { errorCode: -1072896760, reason: "The document is not well-formed." };
+          return false;
+        }
+        parsed = doc;
+        self.documentElement = element(doc.documentElement);
+        self.parseError = { errorCode: 0, reason: "" };
+        return true;
+      }
+      if (!self.async) return read();
+      self.readyState = 1;
+      setTimeout(function () {
+        read();
+        self.readyState = 4;
+        if (typeof self.onreadystatechange == "function") self.onreadystatechange();
+      }, 0);
+      return true;
+    };
+  }
+
+  return function ActiveXObject(progId) {
+    if (/^(Microsoft\.XMLDOM|Msxml2\.DOMDocument(\.[36]\.0)?)$/i.test(String(progId))) return new XmlDocument();
+    throw new Error("Automation server can't create object");
+  };
+})(/*LIST_FILES*/{});
+document.documentElement.setAttribute("data-activex-detectable", String(!!window.ActiveXObject || "ActiveXObject" in window));
