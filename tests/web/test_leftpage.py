@@ -1,9 +1,9 @@
 """The left pane's page (data/leftview/leftbak.html) in headless Chromium against real list files:
 both lists drawn from their XML files (GBK with Chinese titles included), delete links in the
-program's own scheme, page text shown as text, and turnit() switching the sub-lists. Every case
-runs under the embedded engine's profile (engine_profile.js, put before the page's scripts, and no
-file access for XMLHttpRequest); the lists are drawn once more in plain Chromium, which has no
-ActiveX."""
+program's own scheme, page text shown as text, turnit() switching the sub-lists, and delete links
+that wait for the list to be drawn again, but not for ever. Every case runs under the embedded
+engine's profile (engine_profile.js, put before the page's scripts, and no file access for
+XMLHttpRequest); the lists are drawn once more in plain Chromium, which has no ActiveX."""
 import base64
 import json
 import os
@@ -62,7 +62,7 @@ class Page:
             f.write(html[:at] + "<script>\n" + profile + "</script>\n" + html[at:])
         return "engine-" + page
 
-    def dom(self, page="leftbak.html"):
+    def dom(self, page="leftbak.html", budget=3000):
         if self.engine:
             page = self.engine_copy(page)
             access = []
@@ -71,7 +71,7 @@ class Page:
         r = subprocess.run(
             [CHROMIUM, "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
              "--disable-background-networking", "--disable-component-update", "--disable-sync",
-             "--user-data-dir=" + self.profile] + access + ["--virtual-time-budget=3000",
+             "--user-data-dir=" + self.profile] + access + ["--virtual-time-budget=%d" % budget,
              "--dump-dom", "file://" + os.path.join(self.dir, page)],
             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=90)
         dom = r.stdout.decode("utf-8")
@@ -160,6 +160,26 @@ class LeftPageTest(Page, unittest.TestCase):
         with open(os.path.join(self.dir, "probed.html"), "w", encoding="utf-8") as f:
             f.write(page.replace('onload="init()"', 'onload="init(); probe()"').replace("</body>", probe))
         self.assertEqual(self.clicks(self.dom("probed.html")), "sent,ignored,ignored,sent,sent")
+
+    def test_delete_links_take_clicks_again_five_seconds_after_a_command_that_never_arrived(self):
+        write_list(self.dir, "gamefavorites.xml", [item("A", "http://127.0.0.1/a"), item("B", "http://127.0.0.1/b")])
+        write_list(self.dir, "gamelocal.xml", [])
+        # The page's timers run on Chromium's virtual clock: 4999 ms after the sent click the links
+        # still wait; at 5000 ms the next click is sent, and the one after it waits again.
+        probe = """<script>function probe() {
+  var r = [];
+  document.addEventListener("click", function (e) { r.push(e.defaultPrevented ? "ignored" : "sent"); e.preventDefault(); });
+  function del(n) { document.querySelectorAll("#gamefavorites a.del")[n].click(); }
+  function note() { document.body.setAttribute("data-clicks", r.join(",")); }
+  del(0);
+  setTimeout(function () { del(1); note(); }, 4999);
+  setTimeout(function () { del(1); del(0); note(); }, 5000);
+}</script></body>"""
+        with open(os.path.join(self.dir, "leftbak.html"), encoding="utf-8") as f:
+            page = f.read()
+        with open(os.path.join(self.dir, "probed.html"), "w", encoding="utf-8") as f:
+            f.write(page.replace('onload="init()"', 'onload="init(); probe()"').replace("</body>", probe))
+        self.assertEqual(self.clicks(self.dom("probed.html", budget=8000)), "sent,ignored,sent,ignored")
 
 
 @unittest.skipUnless(CHROMIUM, "chromium is not installed")
