@@ -7,6 +7,8 @@ namespace tw::win {
 namespace {
 
 const wchar_t kHostClass[] = L"TwAxHost";
+// The command group of the engine's questions to its host (mshtmhst.h).
+constexpr GUID kDocHostCommandHandler = {0xf38bc242, 0xb950, 0x11d1, {0x89, 0x18, 0x00, 0xc0, 0x4f, 0xc2, 0xc8, 0x36}};
 
 }  // namespace
 
@@ -42,14 +44,16 @@ STDMETHODIMP EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params
 }
 
 // The container side of one hosted control. A browser engine also finds our user-interface handler
-// here: a flat, DPI-aware page; everything else is left to the engine.
+// here: a flat, DPI-aware page, keys filtered by the hooks; and, where the hooks ask for it, the
+// command target that answers its script-error question. Everything else is left to the engine.
 class AxSite final : public IOleClientSite,
                      public IOleInPlaceSite,
                      public IOleControlSite,
                      public IDispatch,
-                     public IDocHostUIHandler {
+                     public IDocHostUIHandler,
+                     public IOleCommandTarget {
  public:
-  explicit AxSite(HWND host) : host_(host), frame_(this) {}
+  AxSite(HWND host, const BrowserHostHooks& hooks) : host_(host), hooks_(hooks), frame_(this) {}
 
   // IUnknown
   STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
@@ -60,6 +64,7 @@ class AxSite final : public IOleClientSite,
     else if (riid == IID_IOleControlSite) *ppv = static_cast<IOleControlSite*>(this);
     else if (riid == IID_IDispatch) *ppv = static_cast<IDispatch*>(this);
     else if (riid == __uuidof(IDocHostUIHandler)) *ppv = static_cast<IDocHostUIHandler*>(this);
+    else if (riid == IID_IOleCommandTarget && hooks_.quietScriptErrors) *ppv = static_cast<IOleCommandTarget*>(this);
     else if (riid == IID_IOleInPlaceFrame || riid == IID_IOleInPlaceUIWindow) *ppv = static_cast<IOleInPlaceFrame*>(&frame_);
     if (!*ppv) return E_NOINTERFACE;
     AddRef();
@@ -187,7 +192,9 @@ class AxSite final : public IOleClientSite,
   STDMETHODIMP OnDocWindowActivate(BOOL) override { return S_OK; }
   STDMETHODIMP OnFrameWindowActivate(BOOL) override { return S_OK; }
   STDMETHODIMP ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
-  STDMETHODIMP TranslateAccelerator(LPMSG, const GUID*, DWORD) override { return S_FALSE; }
+  STDMETHODIMP TranslateAccelerator(LPMSG msg, const GUID*, DWORD) override {
+    return msg && hooks_.filterKey && hooks_.filterKey(*msg) ? S_OK : S_FALSE;
+  }
   STDMETHODIMP GetOptionKeyPath(LPOLESTR* key, DWORD) override {
     if (key) *key = nullptr;
     return S_FALSE;
@@ -207,6 +214,22 @@ class AxSite final : public IOleClientSite,
   STDMETHODIMP FilterDataObject(IDataObject*, IDataObject** out) override {
     if (out) *out = nullptr;
     return S_FALSE;
+  }
+
+  // IOleCommandTarget: only the script-error question is answered; every other command keeps the
+  // engine's own behaviour.
+  STDMETHODIMP QueryStatus(const GUID* group, ULONG, OLECMD*, OLECMDTEXT*) override {
+    return group && *group == kDocHostCommandHandler ? OLECMDERR_E_NOTSUPPORTED : OLECMDERR_E_UNKNOWNGROUP;
+  }
+  STDMETHODIMP Exec(const GUID* group, DWORD id, DWORD, VARIANT*, VARIANT* out) override {
+    if (!group || *group != kDocHostCommandHandler) return OLECMDERR_E_UNKNOWNGROUP;
+    if (id != OLECMDID_SHOWSCRIPTERROR || !hooks_.quietScriptErrors) return OLECMDERR_E_NOTSUPPORTED;
+    if (out) {
+      VariantClear(out);
+      out->vt = VT_BOOL;
+      out->boolVal = VARIANT_TRUE;  // go on running the page's scripts
+    }
+    return S_OK;
   }
 
   HWND host() const { return host_; }
@@ -252,6 +275,7 @@ class AxSite final : public IOleClientSite,
 
   LONG refs_ = 1;
   HWND host_;
+  BrowserHostHooks hooks_;
   Frame frame_;
 };
 
@@ -277,7 +301,7 @@ HRESULT AxHost::Create(HWND parent, const RECT& rc, REFCLSID clsid, REFIID event
   hwnd_ = CreateWindowExW(0, kHostClass, L"", WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, rc.left, rc.top,
                           rc.right - rc.left, rc.bottom - rc.top, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
   if (!hwnd_) return HRESULT_FROM_WIN32(GetLastError());
-  site_ = new AxSite(hwnd_);
+  site_ = new AxSite(hwnd_, hooks_);
 
   HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(&unknown_));
   if (FAILED(hr)) {

@@ -18,6 +18,16 @@ using EventHandler = std::function<void(DISPID id, DISPPARAMS* params)>;
 
 class AxSite;
 
+// What a hosted browser engine asks of its container besides hosting. Other controls never ask.
+struct BrowserHostHooks {
+  // The engine offers every keystroke it would act on itself (IDocHostUIHandler::TranslateAccelerator)
+  // here first; true keeps it from the engine.
+  std::function<bool(const MSG& msg)> filterKey;
+  // The engine asks its container whether to show its script-error dialog (IOleCommandTarget,
+  // OLECMDID_SHOWSCRIPTERROR): answered "handled, go on running scripts", so no dialog shows.
+  bool quietScriptErrors = false;
+};
+
 // An event sink: an IDispatch that answers to one event interface and hands every call, with the
 // place for its result, to a function. Created with one reference.
 class EventSink final : public IDispatch {
@@ -57,6 +67,8 @@ class AxHost {
   // through IProvideClassInfo2, none if it has none).
   HRESULT Create(HWND parent, const RECT& rc, REFCLSID clsid, REFIID events, EventHandler onEvent,
                  IPropertyBag* initialState = nullptr);
+  // The answers to the browser engine's questions; takes effect at the next Create.
+  void SetBrowserHooks(BrowserHostHooks hooks) { hooks_ = std::move(hooks); }
   void Destroy();
 
   HWND hwnd() const { return hwnd_; }
@@ -86,6 +98,7 @@ class AxHost {
   ComPtr<IConnectionPoint> sinkPoint_;
   EventSink* sink_ = nullptr;
   DWORD cookie_ = 0;
+  BrowserHostHooks hooks_;
 };
 
 }  // namespace tw::win

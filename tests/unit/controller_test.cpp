@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "shell/main_window/core/controller.h"
+#include "shell/main_window/core/pane_keys.h"
 
 namespace tw::mainwin {
 namespace {
@@ -82,9 +83,7 @@ struct FakeTabs : TabStrip {
 
 struct FakeLeft : LeftPane {
   std::vector<std::u16string> navigations;
-  int refreshes = 0;
   void Navigate(const std::u16string& a) override { navigations.push_back(a); }
-  void Refresh() override { ++refreshes; }
 };
 
 struct FakeWindow : WindowParts {
@@ -204,6 +203,77 @@ TEST_F(ControllerTest, TheLeftPageSwitchesOncePerCompletedDocumentFavouritesFirs
   EXPECT_EQ(left.navigations, (std::vector<std::u16string>{u"javascript:turnit('sub4')", u"javascript:turnit('sub3')"}));
   EXPECT_FALSE(c.TurnSub4);
   EXPECT_FALSE(c.TurnSub3);
+}
+
+TEST_F(ControllerTest, TheLeftPageReloadsByNavigatingToItsPageSoItsCompletionSwitchesOnce) {
+  const std::u16string page = u"C:\\Tarnwick\\data\\leftview\\leftbak.html";
+  c.ReloadLeft();  // before start-up there is no page to go back to
+  EXPECT_TRUE(left.navigations.empty());
+  c.StartLeft(page);
+  c.SetTurnSub4();
+  c.ReloadLeft();
+  EXPECT_EQ(left.navigations, (std::vector<std::u16string>{page, page}));
+  c.OnLeftDocumentComplete(true);
+  c.OnLeftDocumentComplete(true);
+  EXPECT_EQ(left.navigations.back(), u"javascript:turnit('sub4')");
+  EXPECT_EQ(left.navigations.size(), 3u);
+}
+
+TEST_F(ControllerTest, OnlyThePagesOwnDocumentSwitchesNotItsFrames) {
+  c.SetTurnSub3();
+  c.OnLeftDocumentComplete(false);
+  c.OnLeftDocumentComplete(false);
+  EXPECT_TRUE(left.navigations.empty());
+  EXPECT_TRUE(c.TurnSub3);
+  c.OnLeftDocumentComplete(true);
+  EXPECT_EQ(left.navigations, std::vector<std::u16string>{u"javascript:turnit('sub3')"});
+  EXPECT_FALSE(c.TurnSub3);
+}
+
+TEST(PaneKeys, EachPaneKeepsWhatItShows) {
+  struct Case {
+    KeyStroke stroke;
+    KeyVerdict content, left;
+  };
+  const KeyVerdict E = KeyVerdict::Engine, D = KeyVerdict::Drop, R = KeyVerdict::ReloadLeft;
+  const Case cases[] = {
+      {{kKeyF5}, E, R},
+      {{kKeyF5, true}, E, R},  // Ctrl+F5, the refresh past the cache
+      {{'R', true}, E, R},
+      {{'R'}, E, E},
+      {{kKeyBrowserRefresh}, E, R},
+      {{kKeyBack}, E, D},
+      {{kKeyBack, true}, E, E},
+      {{kKeyLeft, false, true}, E, D},
+      {{kKeyRight, false, true}, E, D},
+      {{kKeyLeft}, E, E},
+      {{kKeyBrowserBack}, E, D},
+      {{kKeyBrowserForward}, E, D},
+      {{'N', true}, D, D},
+      {{'O', true}, D, D},
+      {{'L', true}, D, D},
+      {{'P', true}, E, D},
+      {{'N'}, E, E},
+      {{'N', true, true}, E, E},  // Ctrl+Alt is AltGr: a character, not a command
+      {{'C', true}, E, E},
+      {{0x09}, E, E},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(testing::Message() << "key " << k.stroke.key << " ctrl " << k.stroke.ctrl << " alt " << k.stroke.alt);
+    EXPECT_EQ(FilterPaneKey(PaneKind::Content, k.stroke), k.content);
+    EXPECT_EQ(FilterPaneKey(PaneKind::Left, k.stroke), k.left);
+  }
+}
+
+TEST(PaneKeys, OwnSchemeLinksInAnyLetterCase) {
+  EXPECT_TRUE(IsOwnSchemeLink(u"qorzentro:"));
+  EXPECT_TRUE(IsOwnSchemeLink(u"QORZENTRO://SUB4|0/"));
+  EXPECT_TRUE(IsOwnSchemeLink(u"QorZentro://sub3|2/"));
+  EXPECT_FALSE(IsOwnSchemeLink(u"qorzentro"));
+  EXPECT_FALSE(IsOwnSchemeLink(u"qorzentrox:"));
+  EXPECT_FALSE(IsOwnSchemeLink(u" qorzentro://sub4|0/"));
+  EXPECT_FALSE(IsOwnSchemeLink(u"http://127.0.0.1/qorzentro://sub4|0/"));
+  EXPECT_FALSE(IsOwnSchemeLink(u""));
 }
 
 TEST_F(ControllerTest, ReloadActsOnTheVisiblePaneOnly) {

@@ -38,7 +38,8 @@ void Controller::OnTitleChange(std::int32_t pane, std::u16string_view title) {
   tabs_.SetCaption(pane, *caption);
 }
 
-void Controller::OnLeftDocumentComplete() {
+void Controller::OnLeftDocumentComplete(bool topLevel) {
+  if (!topLevel) return;
   if (TurnSub4) {
     left_.Navigate(u"javascript:turnit('sub4')");
     TurnSub4 = false;
@@ -46,6 +47,15 @@ void Controller::OnLeftDocumentComplete() {
     left_.Navigate(u"javascript:turnit('sub3')");
     TurnSub3 = false;
   }
+}
+
+void Controller::StartLeft(const std::u16string& page) {
+  leftPage_ = page;
+  left_.Navigate(page);
+}
+
+void Controller::ReloadLeft() {
+  if (!leftPage_.empty()) left_.Navigate(leftPage_);
 }
 
 void Controller::OnTabSelected(std::int32_t index) {

@@ -44,7 +44,6 @@ class LeftPane {
  public:
   virtual ~LeftPane() = default;
   virtual void Navigate(const std::u16string& address) = 0;
-  virtual void Refresh() = 0;
 };
 
 // The rest of the window the handlers touch.
@@ -74,7 +73,15 @@ class Controller {
   // nothing else changes.
   bool OnNewWindow();
   void OnTitleChange(std::int32_t pane, std::u16string_view title);
-  void OnLeftDocumentComplete();
+  // DocumentComplete of the left pane. A page with frames completes each frame's document too,
+  // and the last one to complete need not be the page's own: only the page's own document
+  // (`topLevel`) switches the sub-list.
+  void OnLeftDocumentComplete(bool topLevel = true);
+  // The left pane's own page: navigated at start-up and again whenever the left pane reloads.
+  void StartLeft(const std::u16string& page);
+  // Reloads the left page by navigating to it again. The browser's refresh would load it too, but
+  // it reports no completed document, and the switch to the changed sub-list waits for one.
+  void ReloadLeft();
   // Click (a tab was added) and TabChange (a tab was selected) of the strip.
   void OnTabSelected(std::int32_t index);
   // UnloadClick: the tab was closed.
@@ -82,7 +89,7 @@ class Controller {
   void Reload();     // Cmd_4
   void HideLeft();   // Cmd_2, HideB
   void ShowLeft();   // Cmd_3, Hidea
-  // The command window deleted a record and reloaded the left pane.
+  // The command window deleted a record; it then reloads the left pane (ReloadLeft).
   void SetTurnSub4() { TurnSub4 = true; }
   void SetTurnSub3() { TurnSub3 = true; }
   // What Cmd_5 / Cmd_6 store: the current tab's caption and the visible pane's address.
@@ -100,6 +107,7 @@ class Controller {
   TabStrip& tabs_;
   LeftPane& left_;
   WindowParts& window_;
+  std::u16string leftPage_;
 };
 
 }  // namespace tw::mainwin

@@ -3,12 +3,14 @@
 #include <exdisp.h>
 #include <exdispid.h>
 
+#include "common/win/com_ptr.h"
 #include "common/win/text_win.h"
 
 namespace tw::shell {
 
-HRESULT BrowserPane::Create(HWND parent, const RECT& rc, BrowserEvents events) {
+HRESULT BrowserPane::Create(HWND parent, const RECT& rc, BrowserEvents events, win::BrowserHostHooks hooks) {
   events_ = std::move(events);
+  host_.SetBrowserHooks(std::move(hooks));
   return host_.Create(parent, rc, CLSID_WebBrowser, DIID_DWebBrowserEvents2,
                       [this](DISPID id, DISPPARAMS* p) { OnEvent(id, p); });
 }
@@ -33,11 +35,39 @@ void BrowserPane::OnEvent(DISPID id, DISPPARAMS* p) {
       if (events_.downloadComplete) events_.downloadComplete();
       break;
     case DISPID_DOCUMENTCOMPLETE:
-      if (events_.documentComplete) events_.documentComplete();
+      // Arguments in reverse: [1] = pDisp, the browser (the pane's or a frame's) of the document.
+      if (events_.documentComplete && p->cArgs >= 2) {
+        const VARIANT& v = p->rgvarg[1];
+        IDispatch* d = v.vt == VT_DISPATCH ? v.pdispVal
+                                           : (v.vt == (VT_DISPATCH | VT_BYREF) && v.ppdispVal ? *v.ppdispVal : nullptr);
+        events_.documentComplete(IsOwnBrowser(d));
+      }
+      break;
+    case DISPID_BEFORENAVIGATE2:
+      // Arguments in reverse: [6] = pDisp, [5] = URL (a VARIANT by reference), [0] = Cancel.
+      if (events_.beforeNavigate2 && p->cArgs >= 7 && p->rgvarg[0].vt == (VT_BOOL | VT_BYREF) &&
+          p->rgvarg[0].pboolVal) {
+        const VARIANT* u = &p->rgvarg[5];
+        if (u->vt == (VT_VARIANT | VT_BYREF) && u->pvarVal) u = u->pvarVal;
+        BSTR text = u->vt == VT_BSTR ? u->bstrVal : (u->vt == (VT_BSTR | VT_BYREF) && u->pbstrVal ? *u->pbstrVal : nullptr);
+        if (text && events_.beforeNavigate2(std::u16string(text, text + SysStringLen(text))))
+          *p->rgvarg[0].pboolVal = VARIANT_TRUE;
+      }
       break;
     default:
       break;
   }
+}
+
+bool BrowserPane::IsOwnBrowser(IDispatch* d) const {
+  IDispatch* own = host_.dispatch();
+  if (!d || !own) return false;
+  // Identity is the IUnknown a COM object answers, whichever interface was handed over.
+  win::ComPtr<IUnknown> a, b;
+  if (FAILED(d->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&a))) ||
+      FAILED(own->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&b))))
+    return false;
+  return a.Get() == b.Get();
 }
 
 HRESULT BrowserPane::Navigate(const std::u16string& address) {

@@ -1,5 +1,5 @@
 // One embedded browser: the platform's WebBrowser control in our container, called late-bound by
-// dispatch id, with the four notifications the shell handles.
+// dispatch id, with the notifications the shell handles.
 #pragma once
 
 #include <windows.h>
@@ -16,7 +16,11 @@ struct BrowserEvents {
   // Receives the out-argument for the new window's browser; leave the cancel flag alone to allow it.
   std::function<void(IDispatch** newBrowser, VARIANT_BOOL* cancel)> newWindow2;
   std::function<void()> downloadComplete;
-  std::function<void()> documentComplete;
+  // `topLevel`: the pane's own document, not one of its frames' (those complete first, and the
+  // last to complete need not be the page's own).
+  std::function<void(bool topLevel)> documentComplete;
+  // Before any navigation of the pane or one of its frames; true cancels it.
+  std::function<bool(const std::u16string& address)> beforeNavigate2;
 };
 
 class BrowserPane {
@@ -25,7 +29,8 @@ class BrowserPane {
   static constexpr DISPID kNavigate = 104, kRefresh = -550, kLocationURL = 211, kDocument = 203,
                           kRegisterAsBrowser = 552;
 
-  HRESULT Create(HWND parent, const RECT& rc, BrowserEvents events);
+  // `hooks`: what the pane answers the engine about keys and script errors.
+  HRESULT Create(HWND parent, const RECT& rc, BrowserEvents events, win::BrowserHostHooks hooks = {});
   void Destroy() { host_.Destroy(); }
   bool exists() const { return host_.hwnd() != nullptr && host_.dispatch() != nullptr; }
 
@@ -46,6 +51,7 @@ class BrowserPane {
 
  private:
   void OnEvent(DISPID id, DISPPARAMS* p);
+  bool IsOwnBrowser(IDispatch* d) const;
   win::AxHost host_;
   BrowserEvents events_;
 };

@@ -115,10 +115,10 @@ void MainWindow::CreateChildren() {
     return RECT{Px(b.left), Px(b.top), Px(b.left + b.width), Px(b.top + b.height)};
   };
   // A browser that cannot be created leaves a blank pane; the shell goes on without it.
-  WebLeft.Create(LeftPanel.hwnd(), browserRect(layout::kWebLeft), LeftEvents());
+  WebLeft.Create(LeftPanel.hwnd(), browserRect(layout::kWebLeft), LeftEvents(), PaneHooks(mainwin::PaneKind::Left));
   WebLeft.Show(true);
   auto pane0 = std::make_unique<BrowserPane>();
-  pane0->Create(webPanel.hwnd(), browserRect(layout::kWebPane), PaneEvents(0));
+  pane0->Create(webPanel.hwnd(), browserRect(layout::kWebPane), PaneEvents(0), PaneHooks(mainwin::PaneKind::Content));
   pane0->Show(true);
   Web[0] = std::move(pane0);
 
@@ -186,7 +186,7 @@ void MainWindow::StartUp() {
   // 3. Transparency.
   AlphaWindow(0xFF00FF, hwnd_);
   // 4. and 5. The two first navigations.
-  WebLeft.Navigate(installFolder_ + u"\\data\\leftview\\leftbak.html");
+  Handlers.StartLeft(installFolder_ + u"\\data\\leftview\\leftbak.html");
   if (BrowserPane* pane0 = Pane(0)) pane0->Navigate(std::u16string(TW_PORTAL_BASE) + u"/list.htm");
   // 10. Centre on the screen.
   Center();
@@ -406,6 +406,12 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case kStartUpUnseen:
       StartUpUnseen();
+      return 0;
+    case kOpenOwnLinks:
+      OpenOwnLinks();
+      return 0;
+    case kReloadLeft:
+      Handlers.ReloadLeft();
       return 0;
     case TrayIcon::kTrayMessage:
       if (wp == TrayIcon::kIconId) OnTrayMessage(static_cast<UINT>(lp));

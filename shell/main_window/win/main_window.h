@@ -9,12 +9,14 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/win/com_ptr.h"
 #include "common/win/window.h"
 #include "shell/command_window/win/command_window.h"
 #include "shell/main_window/core/controller.h"
 #include "shell/main_window/core/layout.h"
+#include "shell/main_window/core/pane_keys.h"
 #include "shell/main_window/win/browser_pane.h"
 #include "shell/main_window/win/panel.h"
 #include "shell/main_window/win/skin_frame.h"
@@ -57,6 +59,10 @@ class MainWindow : public win::Window<MainWindow>, private CommandWindowHost, pr
   enum : int { kHidea = 301, kHideB };
   // Posted once the window is first painted: the invisible start-up work.
   static constexpr UINT kStartUpUnseen = WM_APP + 2;
+  // Posted from a browser's own callbacks, so the work runs after the browser has returned: the
+  // links in the program's own scheme to hand to the system shell, and a reload of the left page.
+  static constexpr UINT kOpenOwnLinks = WM_APP + 3;
+  static constexpr UINT kReloadLeft = WM_APP + 4;
 
  private:
   void CreateChildren();
@@ -88,7 +94,7 @@ class MainWindow : public win::Window<MainWindow>, private CommandWindowHost, pr
   // What the hidden command window asks for after it rewrote a list file.
   void SetTurnSub4() override { Handlers.SetTurnSub4(); }
   void SetTurnSub3() override { Handlers.SetTurnSub3(); }
-  void RefreshWebLeft() override { WebLeft.Refresh(); }
+  void RefreshWebLeft() override { Handlers.ReloadLeft(); }
 
   // The content panes, the left pane and the rest of the window as the handlers see them.
   bool PaneCreate(std::int32_t index);
@@ -122,7 +128,6 @@ class MainWindow : public win::Window<MainWindow>, private CommandWindowHost, pr
     MainWindow* w;
     explicit LeftCalls(MainWindow* window) : w(window) {}
     void Navigate(const std::u16string& address) override { w->WebLeft.Navigate(address); }
-    void Refresh() override { w->WebLeft.Refresh(); }
   };
   struct WindowCalls : mainwin::WindowParts {
     MainWindow* w;
@@ -138,6 +143,10 @@ class MainWindow : public win::Window<MainWindow>, private CommandWindowHost, pr
 
   BrowserEvents PaneEvents(std::int32_t index);
   BrowserEvents LeftEvents();
+  win::BrowserHostHooks PaneHooks(mainwin::PaneKind kind);
+  bool FilterPaneKey(mainwin::PaneKind kind, const MSG& msg);
+  bool OnBeforeNavigate(const std::u16string& address);
+  void OpenOwnLinks();
   void OnNewWindow(IDispatch** newBrowser, VARIANT_BOOL* cancel);
   void AddCurrentPage(bool favourites);  // Cmd_5, Cmd_6
   void ConnectLeftDocument();
@@ -175,6 +184,8 @@ class MainWindow : public win::Window<MainWindow>, private CommandWindowHost, pr
   mainwin::Controller Handlers{PaneCalls_, StripCalls_, LeftCalls_, WindowCalls_};
   // The out-argument of the new-window request being handled.
   IDispatch** pendingNewBrowser_ = nullptr;
+  // Links in the program's own scheme taken from the browsers, for the system shell.
+  std::vector<std::u16string> ownLinks_;
   HWND lastCommandFrom_ = nullptr;
   // The left document's context-menu connection.
   win::ComPtr<IConnectionPoint> M_DomPoint;

@@ -5,6 +5,7 @@
 
 #include <mshtmdid.h>
 
+#include "common/win/shell_open.h"
 #include "common/win/text_win.h"
 #include "shell/command_window/win/game_lists_win.h"
 
@@ -14,6 +15,7 @@ BrowserEvents MainWindow::PaneEvents(std::int32_t index) {
   BrowserEvents e;
   e.titleChange = [this, index](const std::u16string& title) { Handlers.OnTitleChange(index, title); };
   e.newWindow2 = [this](IDispatch** browser, VARIANT_BOOL* cancel) { OnNewWindow(browser, cancel); };
+  e.beforeNavigate2 = [this](const std::u16string& address) { return OnBeforeNavigate(address); };
   return e;
 }
 
@@ -21,8 +23,51 @@ BrowserEvents MainWindow::LeftEvents() {
   BrowserEvents e;
   e.newWindow2 = [this](IDispatch** browser, VARIANT_BOOL* cancel) { OnNewWindow(browser, cancel); };
   e.downloadComplete = [this] { ConnectLeftDocument(); };
-  e.documentComplete = [this] { Handlers.OnLeftDocumentComplete(); };
+  e.documentComplete = [this](bool topLevel) { Handlers.OnLeftDocumentComplete(topLevel); };
+  e.beforeNavigate2 = [this](const std::u16string& address) { return OnBeforeNavigate(address); };
   return e;
+}
+
+win::BrowserHostHooks MainWindow::PaneHooks(mainwin::PaneKind kind) {
+  win::BrowserHostHooks hooks;
+  // A page's script error never puts the engine's dialog over the game.
+  hooks.quietScriptErrors = true;
+  hooks.filterKey = [this, kind](const MSG& msg) { return FilterPaneKey(kind, msg); };
+  return hooks;
+}
+
+bool MainWindow::FilterPaneKey(mainwin::PaneKind kind, const MSG& msg) {
+  if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
+  mainwin::KeyStroke stroke;
+  stroke.key = static_cast<std::uint32_t>(msg.wParam);
+  stroke.ctrl = GetKeyState(VK_CONTROL) < 0;
+  stroke.alt = (msg.message == WM_SYSKEYDOWN && (msg.lParam & (1L << 29))) || GetKeyState(VK_MENU) < 0;
+  switch (mainwin::FilterPaneKey(kind, stroke)) {
+    case mainwin::KeyVerdict::Engine:
+      return false;
+    case mainwin::KeyVerdict::ReloadLeft:
+      PostMessageW(hwnd_, kReloadLeft, 0, 0);
+      return true;
+    case mainwin::KeyVerdict::Drop:
+    default:
+      return true;
+  }
+}
+
+bool MainWindow::OnBeforeNavigate(const std::u16string& address) {
+  // The engine may ask the player before it starts the program registered for a scheme. The
+  // shell hands its own links to the system shell itself, unchanged, so the relay receives
+  // exactly the link and nobody is asked.
+  if (!mainwin::IsOwnSchemeLink(address)) return false;
+  ownLinks_.push_back(address);
+  PostMessageW(hwnd_, kOpenOwnLinks, 0, 0);
+  return true;
+}
+
+void MainWindow::OpenOwnLinks() {
+  std::vector<std::u16string> links;
+  links.swap(ownLinks_);
+  for (const std::u16string& link : links) win::ShellOpen(link, u"");
 }
 
 void MainWindow::OnNewWindow(IDispatch** newBrowser, VARIANT_BOOL* cancel) {
@@ -61,7 +106,7 @@ bool MainWindow::PaneCreate(std::int32_t index) {
     MapWindowPoints(nullptr, webPanel.hwnd(), reinterpret_cast<POINT*>(&rc), 2);
   }
   auto pane = std::make_unique<BrowserPane>();
-  if (FAILED(pane->Create(webPanel.hwnd(), rc, PaneEvents(index)))) return false;
+  if (FAILED(pane->Create(webPanel.hwnd(), rc, PaneEvents(index), PaneHooks(mainwin::PaneKind::Content)))) return false;
   pane->Show(false);
   Web[index] = std::move(pane);
   return true;
