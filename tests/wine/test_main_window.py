@@ -142,6 +142,13 @@ class Shell:
         acts = self.calls(instance, "activate")
         return acts[0][1] if acts else None
 
+    def left_page(self):
+        return h.winpath(os.path.join(self.folder, "data", "leftview", "leftbak.html"))
+
+    def completions(self, instance, address):
+        """How many times stand-in `instance` completed the document at `address` as its own."""
+        return self.calls(instance, "documentcomplete").count(("documentcomplete", address))
+
     def cue(self, instance, command):
         """Sends a command to stand-in `instance`; returns when the command has run."""
         cues = h.probe("find", "TwStandin %d" % instance, "TwStandinCue")
@@ -197,14 +204,20 @@ class Shell:
         return p
 
     def tabs(self):
-        """The tab windows of the strip, left to right: [(caption, record)]."""
-        p = self.parts()
-        panels = [r for r in p["kids"].get(p["LintraTab1"]["hwnd"], []) if r["class"] == "TwTabPanel"]
-        tabs = []
-        for panel in panels:
-            tabs += [r for r in p["kids"].get(panel["hwnd"], []) if r["class"] == "TwTabBtn"]
-        tabs.sort(key=lambda r: rect(r)[0])
-        return [(r["text"], r) for r in tabs]
+        """The tab windows of the strip, left to right: [(caption, record)]. The window tree is read
+        again until it shows the strip with its first tab: read while the strip remakes its tabs, it
+        can miss them."""
+        def read():
+            p = self.parts()
+            if "LintraTab1" not in p:
+                return None
+            panels = [r for r in p["kids"].get(p["LintraTab1"]["hwnd"], []) if r["class"] == "TwTabPanel"]
+            tabs = []
+            for panel in panels:
+                tabs += [r for r in p["kids"].get(panel["hwnd"], []) if r["class"] == "TwTabBtn"]
+            tabs.sort(key=lambda r: rect(r)[0])
+            return [(r["text"], r) for r in tabs] or None
+        return h.wait_until(read, 10, what="the tab strip and its tabs")
 
     def toolbar_buttons(self):
         """The image buttons on the toolbar, by their place on it: {left in pixels: [records]}."""
@@ -292,7 +305,7 @@ class PanesTabsAndFavourites(unittest.TestCase):
             inst = self.panes[n]
             self.assertEqual(s.calls(inst, "registerasbrowser"), [("registerasbrowser", "true")])
             self.assertIn(("newwindow", "handed=1 cancel=0"), s.calls(s.pane0))
-            self.assertEqual(len(s.tabs()), n + 1)
+            h.wait_until(lambda: len(s.tabs()) == n + 1, 5, what="tab %d" % n)
             self.assertEqual({i: v for i, v in self.host_visible().items()},
                              {i: i == n for i in range(n + 1)}, "only the new pane is visible")
         # The new pane takes the place and size of pane 0.
@@ -454,13 +467,17 @@ class PanesTabsAndFavourites(unittest.TestCase):
 
 class LeftPaneAfterDeletion(unittest.TestCase):
     """Deletions through the command window reload the left page; its next completed document
-    switches it to the changed sub-list once; its document's context menu is answered with false."""
+    switches it to the changed sub-list once; its document's context menu is answered with false.
+    The stand-in behaves as the engine does: a refresh completes no document, a page with frames
+    completes each frame's document before its own."""
 
     @classmethod
     def setUpClass(cls):
-        fav = [(b"fav%d" % i, b"http://127.0.0.1/f%d.htm" % i) for i in (1, 2)]
-        loc = [(b"loc%d" % i, b"http://127.0.0.1/l%d.htm" % i) for i in (1, 2)]
+        fav = [(b"fav%d" % i, b"http://127.0.0.1/f%d.htm" % i) for i in (1, 2, 3)]
+        loc = [(b"loc%d" % i, b"http://127.0.0.1/l%d.htm" % i) for i in (1, 2, 3)]
         cls.s = Shell("main_window_left", favorites=fav, local=loc)
+        cls.page = cls.s.left_page()
+        h.wait_until(lambda: cls.s.completions(cls.s.left, cls.page) == 1, 10, what="the left page to load")
 
     @classmethod
     def tearDownClass(cls):
@@ -476,37 +493,70 @@ class LeftPaneAfterDeletion(unittest.TestCase):
     def scripts(self):
         return [d for w, d in self.s.calls(self.s.left, "navigate") if d.startswith("javascript:")]
 
-    def test_a_deletion_then_completed_documents_switch_once(self):
+    def loads(self):
+        return self.s.calls(self.s.left, "navigate").count(("navigate", self.page))
+
+    def test_a_a_deletion_reloads_the_page_whose_completion_switches_once(self):
         s = self.s
-        refreshes = len(s.calls(s.left, "refresh"))
+        loads, done = self.loads(), s.completions(s.left, self.page)
         self.command("qorzentro://sub4|0/")  # the first favourite
-        h.wait_until(lambda: len(s.calls(s.left, "refresh")) == refreshes + 1, 5, what="the left pane to reload")
         self.assertNotIn(b"fav1", s.read_list("gamefavorites.xml"))
-        self.assertEqual(self.scripts(), [], "nothing runs before the document completes")
-        s.cue(s.left, "complete")
-        self.assertEqual(self.scripts(), ["javascript:turnit('sub4')"])
-        s.cue(s.left, "complete")
-        s.cue(s.left, "complete")
-        self.assertEqual(self.scripts(), ["javascript:turnit('sub4')"], "only once")
-        # A content pane's completed document switches nothing.
+        h.wait_until(lambda: self.scripts() == ["javascript:turnit('sub4')"], 10, what="the switch to the favourites")
+        # The page was navigated to again (a refresh would complete no document), and switched
+        # once its own document had completed.
+        self.assertEqual(self.loads(), loads + 1)
+        self.assertEqual(s.calls(s.left, "refresh"), [])
+        log = s.calls(s.left)
+        self.assertLess(len(log) - log[::-1].index(("documentcomplete", self.page)),
+                        len(log) - log[::-1].index(("navigate", "javascript:turnit('sub4')")))
+        # The new document's context menu is answered too.
+        s.cue(s.left, "contextmenu")
+        self.assertEqual(s.calls(s.left, "contextmenu")[-1], ("contextmenu", "false"))
+        # Later documents switch nothing: the page's own links, a content pane's page.
+        s.cue(s.left, "load " + self.page)
+        h.wait_until(lambda: s.completions(s.left, self.page) == done + 2, 10, what="the page to load again")
         s.cue(s.pane0, "complete")
-        self.assertEqual(self.scripts(), ["javascript:turnit('sub4')"])
+        self.assertEqual(self.scripts(), ["javascript:turnit('sub4')"], "only once")
 
     def test_b_both_lists_changed_favourites_first_then_local_games(self):
         s = self.s
+        s.cue(s.left, "stall")  # both commands arrive before the page completes
         self.command("qorzentro://sub3|0/")
         self.command("qorzentro://sub4|0/")
         self.assertNotIn(b"fav2", s.read_list("gamefavorites.xml"))
         self.assertNotIn(b"loc1", s.read_list("gamelocal.xml"))
         before = self.scripts()
-        s.cue(s.left, "complete")
-        self.assertEqual(self.scripts()[len(before):], ["javascript:turnit('sub4')"])
-        s.cue(s.left, "complete")
-        self.assertEqual(self.scripts()[len(before):], ["javascript:turnit('sub4')", "javascript:turnit('sub3')"])
-        s.cue(s.left, "complete")
+        done = s.completions(s.left, self.page)
+        s.cue(s.left, "resume")
+        h.wait_until(lambda: self.scripts()[len(before):] == ["javascript:turnit('sub4')"], 10,
+                     what="the switch to the favourites")
+        self.assertEqual(s.completions(s.left, self.page), done + 1, "the second load took the first's place")
+        s.cue(s.left, "load " + self.page)
+        h.wait_until(lambda: self.scripts()[len(before):] == ["javascript:turnit('sub4')", "javascript:turnit('sub3')"],
+                     10, what="the switch to the local games")
+        s.cue(s.left, "load " + self.page)
+        h.wait_until(lambda: s.completions(s.left, self.page) == done + 3, 10, what="a third load")
         self.assertEqual(len(self.scripts()), len(before) + 2)
 
-    def test_c_left_document_context_menu_is_suppressed_content_panes_keep_theirs(self):
+    def test_c_a_page_with_frames_switches_on_its_own_document_only(self):
+        s = self.s
+        s.cue(s.left, "frames 2")
+        try:
+            before = len(s.calls(s.left))
+            self.command("qorzentro://sub3|0/")
+            h.wait_until(lambda: ("navigate", "javascript:turnit('sub3')") in s.calls(s.left)[before:], 10,
+                         what="the switch to the local games")
+            log = s.calls(s.left)[before:]
+            frames = [i for i, (w, _) in enumerate(log) if w == "framecomplete"]
+            own = log.index(("documentcomplete", self.page))
+            turn = log.index(("navigate", "javascript:turnit('sub3')"))
+            self.assertEqual(len(frames), 2)
+            self.assertLess(max(frames), own, "the frames complete first")
+            self.assertGreater(turn, own, "switched by the page's own document, not a frame's")
+        finally:
+            s.cue(s.left, "frames 0")
+
+    def test_d_left_document_context_menu_is_suppressed_content_panes_keep_theirs(self):
         s = self.s
         s.cue(s.left, "download")
         self.assertIn(("document", ""), s.calls(s.left))
@@ -521,7 +571,23 @@ class LeftPaneAfterDeletion(unittest.TestCase):
         self.assertEqual(s.calls(s.pane0, "contextmenu")[-1], ("contextmenu", "nodocument"),
                          "the shell never asks a content pane for its document")
 
-    def test_d_shut_down_takes_every_browser_down_in_order(self):
+    def test_e_keys_that_would_take_the_list_page_away_are_kept_from_the_engine(self):
+        s = self.s
+        loads = self.loads()
+        # F5: the shell reloads the page by navigating to it, so the reload completes a document.
+        s.cue(s.left, "key 116")
+        h.wait_until(lambda: ("accelerator", "refresh host") in s.calls(s.left), 5, what="F5 to reach the pane")
+        h.wait_until(lambda: self.loads() == loads + 1, 5, what="the page to be navigated to again")
+        for key, action in (("8", "back"), ("37 alt", "back"), ("39 alt", "forward"), ("78 ctrl", "newwindow"),
+                            ("79 ctrl", "open"), ("76 ctrl", "open"), ("80 ctrl", "print")):
+            s.cue(s.left, "key " + key)
+            h.wait_until(lambda: s.calls(s.left, "accelerator")[-1:] == [("accelerator", action + " host")], 5,
+                         what="key %s kept from the engine" % key)
+        self.assertEqual(s.calls(s.left, "dialog"), [])
+        self.assertEqual(s.calls(s.left, "refresh"), [])
+        self.assertEqual(self.loads(), loads + 1, "the left pane stays on its page")
+
+    def test_f_shut_down_takes_every_browser_down_in_order(self):
         s = self.s
         s.dismiss_message_boxes()
         h.probe("post", s.main["hwnd"], 0x0010, 0, 0)  # WM_CLOSE
@@ -531,6 +597,66 @@ class LeftPaneAfterDeletion(unittest.TestCase):
                      if w in ("deactivate", "close", "clientsite", "release")]
             self.assertEqual(steps, [("clientsite", "set"), ("deactivate", ""), ("close", ""),
                                      ("clientsite", "null"), ("release", "")], "stand-in %d" % instance)
+
+
+class ContentPanesAgainstTheEngine(unittest.TestCase):
+    """What the engine would do by itself in a content pane: its script-error dialog, its own
+    accelerators, and the question it asks before it starts the program of a link's scheme."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.s = Shell("main_window_engine")
+        opener = h.winpath(os.path.join(h.BIN, "twopen.exe"))
+        # Links in the program's own scheme go to the test opener, which records what it was given.
+        for args in (["/ve", "/d", "URL:qorzentro"], ["/v", "URL Protocol", "/d", ""]):
+            h.run(["reg", "add", "HKCR\\qorzentro", "/f"] + args, timeout=60)
+        h.run(["reg", "add", "HKCR\\qorzentro\\shell\\open\\command", "/f", "/ve", "/d",
+               '"%s" "%%1"' % opener], timeout=60)
+
+    @classmethod
+    def tearDownClass(cls):
+        try:
+            cls.s.close()
+        finally:
+            h.run(["reg", "delete", "HKCR\\qorzentro", "/f"], timeout=60)
+
+    def test_1_a_script_error_shows_no_dialog_and_scripts_go_on(self):
+        s = self.s
+        for b in (s.pane0, s.left):
+            s.cue(b, "scripterror")
+            self.assertEqual(s.calls(b, "scripterror")[-1:], [("scripterror", "handled continue=1")], "stand-in %d" % b)
+            self.assertEqual(s.calls(b, "dialog"), [], "stand-in %d" % b)
+
+    def test_2_own_scheme_links_go_to_the_system_shell_unasked_and_unchanged(self):
+        s = self.s
+        h.clear_opened_log()
+        links = {s.pane0: "qorzentro://sub4|0/", s.left: "QORZENTRO://SUB3|1/"}
+        for b, link in links.items():
+            s.cue(b, "load " + link)
+            self.assertEqual(s.calls(b, "cancelled")[-1:], [("cancelled", link)], "stand-in %d" % b)
+        h.wait_until(lambda: len(h.opened_log()) == 2, 10, what="both links to be opened")
+        self.assertEqual(sorted(l.split("\t", 1)[1] for l in h.opened_log()), sorted(links.values()))
+        for b in links:
+            self.assertEqual(s.calls(b, "dialog"), [], "nobody is asked (stand-in %d)" % b)
+        # Other links load in the pane as before.
+        page = h.PORTAL + "/g9.htm"
+        s.cue(s.pane0, "load " + page)
+        h.wait_until(lambda: s.completions(s.pane0, page) == 1, 10, what="the portal page to load")
+
+    def test_3_keys_that_would_leave_the_shell_are_kept_game_keys_are_not(self):
+        s = self.s
+        tabs = len(s.tabs())
+        dialogs = len(s.calls(s.pane0, "dialog"))
+        for key, action, who in (("78 ctrl", "newwindow", "host"), ("79 ctrl", "open", "host"),
+                                 ("76 ctrl", "open", "host"), ("116", "refresh", "engine"),
+                                 ("8", "back", "engine"), ("80 ctrl", "print", "engine")):
+            s.cue(s.pane0, "key " + key)
+            h.wait_until(lambda: s.calls(s.pane0, "accelerator")[-1:] == [("accelerator", action + " " + who)], 5,
+                         what="key %s (%s)" % (key, who))
+        # No window of the engine's own and no open-address dialog; printing stays the player's.
+        self.assertEqual(s.calls(s.pane0, "dialog")[dialogs:], [("dialog", "print")])
+        self.assertEqual(len(s.tabs()), tabs)
+        h.wait_until(lambda: s.calls(s.pane0, "refreshed"), 5, what="the game page's refresh")
 
 
 class LayoutAndLeftColumn(unittest.TestCase):

@@ -1,35 +1,60 @@
 // Test-only in-process server: a scripted browser registered under the WebBrowser class id in a
 // test prefix, so the shell's browser panes can be driven end to end where no HTML engine exists.
+// By default it behaves as the platform's engine is documented to behave (docs/BROWSER-ENGINE.md).
 //
 // Each instance
 //   - is an in-place control (IOleObject, IOleInPlaceObject, IOleInPlaceActiveObject,
 //     IPersistStreamInit) that shows a child window with its current address inside the
-//     container's window; it logs the keyboard messages offered to its TranslateAccelerator
-//     ("<message> <key>") and leaves them to the container;
-//   - answers the dispatch ids the shell calls: Navigate 104, Refresh -550, LocationURL 211 (get),
-//     Document 203 (get), RegisterAsBrowser 552 (get/put);
-//   - raises DWebBrowserEvents2 notifications through its connection point on cue;
+//     container's window;
+//   - answers the dispatch ids the shell calls: Navigate 104, Refresh -550, Refresh2 105,
+//     LocationURL 211 (get), Document 203 (get), RegisterAsBrowser 552 (get/put);
+//   - navigates as the engine does: BeforeNavigate2 (the container may cancel), then, once the
+//     call has returned, DownloadBegin, NavigateComplete2 (a new document), TitleChange with the
+//     address, each frame's BeforeNavigate2 / NavigateComplete2 / DocumentComplete with that
+//     frame's own browser object, DownloadComplete, and last DocumentComplete with its own. A
+//     newer navigation drops an unfinished one. A "javascript:" address runs in the page that is
+//     shown, which stays: no notification. Refresh raises only DownloadBegin and DownloadComplete,
+//     and the document stays;
+//   - offers each key-down given to its TranslateAccelerator to the container's
+//     IDocHostUIHandler::TranslateAccelerator first and, unless that answers S_OK, acts on the keys
+//     the engine acts on: F5 and Ctrl+R refresh, Backspace and Alt+Left go back, Alt+Right forward,
+//     Ctrl+N opens a window of its own, Ctrl+O and Ctrl+L the open-address dialog, Ctrl+P print;
+//     it logs every message offered ("<message> <key>") and "accelerator" "<action> host|engine";
 //   - owns a hidden top-level cue window captioned "TwStandin <n>" (n counts the instances of the
 //     process from 1). A test sends it WM_SETTEXT (or WM_COPYDATA) with one command:
-//       title <text>        TitleChange(text)
+//       title <text>        TitleChange(text): the page's own title, parsed
 //       newwindow <url>     NewWindow2(&browser, &cancel); a browser handed back is told to Navigate(url)
 //       download            DownloadComplete
-//       complete            DocumentComplete(this, current address)
+//       complete            DocumentComplete(this, current address), as a page's own script-made load
+//       load <url>          a link followed in the page: a navigation as above; a link in a scheme
+//                           the engine hands to another program makes it ask the player first
+//                           (logged as "dialog" "protocol <url>"), then open it with the system shell
+//       frames <n>          the pages this browser loads from now on have n frames
+//       stall, resume       a slow page: navigations take their first step only, until resumed
+//       scripterror         a script error: the engine asks its container's IOleCommandTarget
+//                           (OLECMDID_SHOWSCRIPTERROR) and shows its dialog ("dialog" "scripterror")
+//                           unless the answer is S_OK
+//       key <vk> [ctrl] [alt]  a key press inside the page: the keyboard state gets the modifiers
+//                           and the key-down is posted to the browser's window
 //       contextmenu         the document's oncontextmenu; the sink's answer is logged
-//     The command runs before the message returns.
+//     The command runs before the message returns (what a navigation does after its first step
+//     follows from the message loop).
 //   - asks its client site for the host's user-interface handler and logs what it answers:
 //     "hostinfo" "<GetHostInfo flags> <ShowContextMenu result>", both in hex, or "none";
 //   - appends one line per call it receives to the UTF-8 file named by the environment variable
-//     TW_STANDIN_LOG: "<n>\t<what>\t<detail>".
+//     TW_STANDIN_LOG: "<n>\t<what>\t<detail>". Whatever the engine would show the player is logged
+//     as "dialog" "<which>".
 #include <windows.h>
 #include <ole2.h>
 #include <olectl.h>
 #include <ocidl.h>
 #include <mshtmhst.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 #include "common/win/com_dispatch.h"
 #include "common/win/com_events.h"
@@ -48,9 +73,16 @@ constexpr IID kBrowserEvents = {0x34A715A0, 0x6587, 0x11D0, {0x92, 0x4A, 0x00, 0
 // HTMLDocumentEvents2 {3050F613-98B5-11CF-BB82-00AA00BDCE0B}
 constexpr IID kDocumentEvents = {0x3050F613, 0x98B5, 0x11CF, {0xBB, 0x82, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x0B}};
 
-constexpr DISPID kNavigate = 104, kRefresh = -550, kLocationURL = 211, kDocument = 203, kRegisterAsBrowser = 552;
-constexpr DISPID kTitleChange = 113, kNewWindow2 = 251, kDownloadComplete = 104, kDocumentComplete = 259;
+constexpr DISPID kNavigate = 104, kRefresh = -550, kRefresh2 = 105, kLocationURL = 211, kDocument = 203,
+                 kRegisterAsBrowser = 552;
+constexpr DISPID kTitleChange = 113, kNewWindow2 = 251, kDownloadBegin = 106, kDownloadComplete = 104,
+                 kDocumentComplete = 259, kBeforeNavigate2 = 250, kNavigateComplete2 = 252;
 constexpr DISPID kOnContextMenu = 1023;
+// The engine's command group for questions to its host, and the one it names its own commands in.
+constexpr GUID kDocHostCommandHandler = {0xf38bc242, 0xb950, 0x11d1, {0x89, 0x18, 0x00, 0xc0, 0x4f, 0xc2, 0xc8, 0x36}};
+constexpr GUID kCgidMshtml = {0xde4ba900, 0x59ca, 0x11cf, {0x95, 0x92, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
+// Posted to the cue window: the rest of navigation `wParam`, or of a refresh.
+constexpr UINT kFinishNavigation = WM_APP + 1, kFinishRefresh = WM_APP + 2;
 
 constexpr wchar_t kCueClass[] = L"TwStandinCue";
 constexpr wchar_t kViewClass[] = L"TwStandinView";
@@ -142,6 +174,35 @@ class StandinDocument : public IDispatch, public IConnectionPointContainer {
  private:
   tw::win::ConnectionPoint events_;
 };
+
+// A frame's own browser object: only its identity matters to a container.
+class StandinFrame : public IDispatch {
+ public:
+  static const tw::win::QiEntry* QiTable() {
+    static const tw::win::QiEntry table[] = {
+        TW_QI_ENTRY(StandinFrame, IDispatch),
+        {nullptr, 0},
+    };
+    return table;
+  }
+  STDMETHODIMP GetTypeInfoCount(UINT* n) override {
+    if (n) *n = 0;
+    return S_OK;
+  }
+  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
+  STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+    return DISP_E_MEMBERNOTFOUND;
+  }
+};
+
+bool EngineScheme(const std::wstring& url) {
+  // What the engine loads itself; any other scheme belongs to a program registered for it.
+  for (const wchar_t* scheme : {L"http:", L"https:", L"file:", L"about:", L"res:", L"javascript:"})
+    if (_wcsnicmp(url.c_str(), scheme, wcslen(scheme)) == 0) return true;
+  // A drive letter or a UNC path is a file.
+  return (url.size() >= 2 && url[1] == L':') || url.compare(0, 2, L"\\\\") == 0;
+}
 
 class StandinBrowser : public IOleObject,
                        public IOleInPlaceObject,
@@ -272,9 +333,14 @@ class StandinBrowser : public IOleObject,
 
   // IOleInPlaceActiveObject
   STDMETHODIMP TranslateAccelerator(LPMSG msg) override {
-    if (msg)
-      Log(number_, L"translateaccelerator", std::to_wstring(msg->message) + L" " + std::to_wstring(msg->wParam));
-    return S_FALSE;
+    if (!msg) return S_FALSE;
+    Log(number_, L"translateaccelerator", std::to_wstring(msg->message) + L" " + std::to_wstring(msg->wParam));
+    HRESULT hr = EngineKey(*msg);
+    if (keysSet_ && (msg->message == WM_KEYDOWN || msg->message == WM_SYSKEYDOWN)) {
+      SetKeyboardState(savedKeys_);  // the cued key press is over
+      keysSet_ = false;
+    }
+    return hr;
   }
   STDMETHODIMP OnFrameWindowActivate(BOOL) override { return S_OK; }
   STDMETHODIMP OnDocWindowActivate(BOOL) override { return S_OK; }
@@ -303,7 +369,7 @@ class StandinBrowser : public IOleObject,
   STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
     static const tw::win::DispName table[] = {
-        {L"Navigate", kNavigate},           {L"Refresh", kRefresh},
+        {L"Navigate", kNavigate},           {L"Refresh", kRefresh},   {L"Refresh2", kRefresh2},
         {L"LocationURL", kLocationURL},     {L"Document", kDocument},
         {L"RegisterAsBrowser", kRegisterAsBrowser},
     };
@@ -320,14 +386,12 @@ class StandinBrowser : public IOleObject,
         std::wstring text(address.bstrVal ? address.bstrVal : L"", SysStringLen(address.bstrVal));
         Log(number_, L"navigate", text);
         // A script address runs in the page that is shown, which stays.
-        if (text.compare(0, 11, L"javascript:") != 0) {
-          location_ = text;
-          if (view_) InvalidateRect(view_, nullptr, TRUE);
-        }
+        if (text.compare(0, 11, L"javascript:") != 0) BeginNavigation(text);
         return S_OK;
       }
       case kRefresh:
-        Log(number_, L"refresh");
+      case kRefresh2:
+        Refresh();
         return S_OK;
       case kLocationURL:
         if (!(flags & DISPATCH_PROPERTYGET) || !result) return DISP_E_MEMBERNOTFOUND;
@@ -411,16 +475,21 @@ class StandinBrowser : public IOleObject,
     } else if (verb == L"download") {
       events_.Fire(kDownloadComplete);
     } else if (verb == L"complete") {
-      VARIANT url;
-      url.vt = VT_BSTR;
-      url.bstrVal = SysAllocStringLen(location_.c_str(), static_cast<UINT>(location_.size()));
-      VARIANT args[2];
-      args[0].vt = VT_DISPATCH;
-      args[0].pdispVal = static_cast<IDispatch*>(this);
-      args[1].vt = VT_VARIANT | VT_BYREF;
-      args[1].pvarVal = &url;
-      events_.Fire(kDocumentComplete, args, 2);
-      VariantClear(&url);
+      FireWithUrl(kDocumentComplete, static_cast<IDispatch*>(this), location_);
+    } else if (verb == L"load") {
+      FollowLink(rest);
+    } else if (verb == L"stall") {
+      stalled_ = true;
+    } else if (verb == L"resume") {
+      stalled_ = false;
+      if (held_ == serial_ && held_) PostMessageW(cue_, kFinishNavigation, held_, 0);
+      held_ = 0;
+    } else if (verb == L"frames") {
+      frames_ = _wtoi(rest.c_str());
+    } else if (verb == L"scripterror") {
+      ScriptError();
+    } else if (verb == L"key") {
+      PressKey(rest);
     } else if (verb == L"contextmenu") {
       Log(number_, L"contextmenu", document_ ? static_cast<StandinDocument*>(document_.Get())->ContextMenu()
                                              : std::wstring(L"nodocument"));
@@ -446,7 +515,196 @@ class StandinBrowser : public IOleObject,
   void CueWindowGone() { cue_ = nullptr; }
   void ViewGone() { view_ = nullptr; }
 
+ public:
+  // The rest of navigation `serial`, once the call that began it has returned.
+  void FinishNavigation(unsigned serial) {
+    if (serial != serial_) return;  // a newer navigation took its place
+    if (stalled_) {
+      held_ = serial;  // a slow page: it goes on when the test says so
+      return;
+    }
+    AddRefSelf();
+    events_.Fire(kDownloadBegin);
+    document_.Reset();  // the new page's document; made when first asked for
+    FireWithUrl(kNavigateComplete2, static_cast<IDispatch*>(this), location_);
+    VARIANT title;
+    title.vt = VT_BSTR;
+    title.bstrVal = SysAllocStringLen(location_.c_str(), static_cast<UINT>(location_.size()));
+    events_.Fire(kTitleChange, &title, 1);  // the address stands for the title until it is parsed
+    SysFreeString(title.bstrVal);
+    for (int i = 0; i < frames_ && serial == serial_; ++i) {
+      ComPtr<IDispatch> frame;
+      if (FAILED(tw::win::ComObject<StandinFrame>::Create(IID_IDispatch, reinterpret_cast<void**>(&frame)))) break;
+      std::wstring url = location_ + L"#frame" + std::to_wstring(i + 1);
+      VARIANT_BOOL cancel = VARIANT_FALSE;
+      FireBeforeNavigate(frame.Get(), url, &cancel);
+      if (cancel) continue;
+      FireWithUrl(kNavigateComplete2, frame.Get(), url);
+      Log(number_, L"framecomplete", url);  // before the notification, so what it causes follows
+      FireWithUrl(kDocumentComplete, frame.Get(), url);
+    }
+    if (serial == serial_) {
+      events_.Fire(kDownloadComplete);
+      Log(number_, L"documentcomplete", location_);
+      FireWithUrl(kDocumentComplete, static_cast<IDispatch*>(this), location_);
+    }
+    ReleaseSelf();
+  }
+  void FinishRefresh() {
+    AddRefSelf();
+    events_.Fire(kDownloadBegin);
+    events_.Fire(kDownloadComplete);
+    Log(number_, L"refreshed", location_);
+    ReleaseSelf();
+  }
+
  private:
+  // ConnectionPoint::Fire takes the arguments in their declared order.
+  void FireWithUrl(DISPID id, IDispatch* browser, const std::wstring& address) {
+    // DocumentComplete and NavigateComplete2: (pDisp, URL).
+    VARIANT url;
+    url.vt = VT_BSTR;
+    url.bstrVal = SysAllocStringLen(address.c_str(), static_cast<UINT>(address.size()));
+    VARIANT args[2];
+    args[0].vt = VT_DISPATCH;
+    args[0].pdispVal = browser;
+    args[1].vt = VT_VARIANT | VT_BYREF;
+    args[1].pvarVal = &url;
+    events_.Fire(id, args, 2);
+    VariantClear(&url);
+  }
+
+  void FireBeforeNavigate(IDispatch* browser, const std::wstring& address, VARIANT_BOOL* cancel) {
+    // BeforeNavigate2(pDisp, URL, Flags, TargetFrameName, PostData, Headers, Cancel).
+    VARIANT url, empty[4];
+    url.vt = VT_BSTR;
+    url.bstrVal = SysAllocStringLen(address.c_str(), static_cast<UINT>(address.size()));
+    VARIANT args[7];
+    args[0].vt = VT_DISPATCH;
+    args[0].pdispVal = browser;
+    args[1].vt = VT_VARIANT | VT_BYREF;
+    args[1].pvarVal = &url;
+    for (int i = 0; i < 4; ++i) {
+      VariantInit(&empty[i]);
+      args[2 + i].vt = VT_VARIANT | VT_BYREF;
+      args[2 + i].pvarVal = &empty[i];
+    }
+    args[6].vt = VT_BOOL | VT_BYREF;
+    args[6].pboolVal = cancel;
+    events_.Fire(kBeforeNavigate2, args, 7);
+    VariantClear(&url);
+  }
+
+  // The first step of a navigation, inside the call that asked for it; the rest follows.
+  bool BeginNavigation(const std::wstring& address) {
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    FireBeforeNavigate(static_cast<IDispatch*>(this), address, &cancel);
+    if (cancel) {
+      Log(number_, L"cancelled", address);
+      return false;
+    }
+    location_ = address;
+    history_.push_back(address);
+    if (view_) InvalidateRect(view_, nullptr, TRUE);
+    ++serial_;
+    if (cue_) PostMessageW(cue_, kFinishNavigation, serial_, 0);
+    return true;
+  }
+
+  void Refresh() {
+    Log(number_, L"refresh");
+    if (cue_) PostMessageW(cue_, kFinishRefresh, 0, 0);
+  }
+
+  void FollowLink(const std::wstring& address) {
+    if (EngineScheme(address)) {
+      BeginNavigation(address);
+      return;
+    }
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    FireBeforeNavigate(static_cast<IDispatch*>(this), address, &cancel);
+    if (cancel) {
+      Log(number_, L"cancelled", address);
+      return;
+    }
+    // The engine asks before it starts another program; the player here says yes.
+    Log(number_, L"dialog", L"protocol " + address);
+    ShellExecuteW(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  }
+
+  void ScriptError() {
+    ComPtr<IOleCommandTarget> target;
+    HRESULT hr = E_NOINTERFACE;
+    VARIANT out;
+    VariantInit(&out);
+    if (site_ && SUCCEEDED(site_.As(IID_IOleCommandTarget, target)))
+      hr = target->Exec(&kDocHostCommandHandler, OLECMDID_SHOWSCRIPTERROR, 0, nullptr, &out);
+    if (hr == S_OK)
+      Log(number_, L"scripterror", std::wstring(L"handled continue=") +
+                                       (out.vt == VT_BOOL && out.boolVal ? L"1" : L"0"));
+    else
+      Log(number_, L"dialog", L"scripterror");
+    VariantClear(&out);
+  }
+
+  void PressKey(const std::wstring& rest) {
+    UINT vk = static_cast<UINT>(_wtoi(rest.c_str()));
+    bool ctrl = rest.find(L"ctrl") != std::wstring::npos, alt = rest.find(L"alt") != std::wstring::npos;
+    if (!view_ || !vk) {
+      Log(number_, L"badcue", L"key " + rest);
+      return;
+    }
+    if (!keysSet_) GetKeyboardState(savedKeys_);
+    BYTE keys[256];
+    memcpy(keys, savedKeys_, sizeof keys);
+    if (ctrl) keys[VK_CONTROL] = keys[VK_LCONTROL] = 0x80;
+    if (alt) keys[VK_MENU] = keys[VK_LMENU] = 0x80;
+    keys[vk] = 0x80;
+    SetKeyboardState(keys);
+    keysSet_ = true;
+    LPARAM lp = 1 | (static_cast<LPARAM>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)) << 16) | (alt ? (1L << 29) : 0);
+    PostMessageW(view_, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, vk, lp);
+  }
+
+  // What the engine does with a key-down offered to it, after its container had the first say.
+  HRESULT EngineKey(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return S_FALSE;
+    const bool ctrl = GetKeyState(VK_CONTROL) < 0;
+    const bool alt = (msg.message == WM_SYSKEYDOWN && (msg.lParam & (1L << 29))) || GetKeyState(VK_MENU) < 0;
+    const WPARAM k = msg.wParam;
+    const wchar_t* action = nullptr;
+    if (k == VK_F5 || (ctrl && k == 'R')) action = L"refresh";
+    else if ((k == VK_BACK && !ctrl && !alt) || (alt && k == VK_LEFT)) action = L"back";
+    else if (alt && k == VK_RIGHT) action = L"forward";
+    else if (ctrl && !alt && k == 'N') action = L"newwindow";
+    else if (ctrl && !alt && (k == 'O' || k == 'L')) action = L"open";
+    else if (ctrl && !alt && k == 'P') action = L"print";
+    ComPtr<IDocHostUIHandler> handler;
+    if (site_ && SUCCEEDED(site_.As(__uuidof(IDocHostUIHandler), handler))) {
+      MSG copy = msg;
+      if (handler->TranslateAccelerator(&copy, &kCgidMshtml, 0) == S_OK) {
+        if (action) Log(number_, L"accelerator", std::wstring(action) + L" host");
+        return S_OK;
+      }
+    }
+    if (!action) return S_FALSE;
+    Log(number_, L"accelerator", std::wstring(action) + L" engine");
+    std::wstring what = action;
+    if (what == L"refresh") {
+      Refresh();
+    } else if (what == L"back") {
+      if (history_.size() >= 2) {
+        history_.pop_back();
+        std::wstring previous = history_.back();
+        history_.pop_back();
+        BeginNavigation(previous);
+      }
+    } else if (what != L"forward") {
+      Log(number_, L"dialog", what);  // a window of its own, the open-address or the print dialog
+    }
+    return S_OK;
+  }
+
   void LogHostInfo() {
     ComPtr<IDocHostUIHandler> handler;
     if (FAILED(site_.As(__uuidof(IDocHostUIHandler), handler))) {
@@ -490,7 +748,13 @@ class StandinBrowser : public IOleObject,
   HWND view_ = nullptr;
   SIZEL extent_{0, 0};
   std::wstring location_;
+  std::vector<std::wstring> history_;
+  unsigned serial_ = 0, held_ = 0;
+  bool stalled_ = false;
+  int frames_ = 0;
   bool registerAsBrowser_ = false;
+  BYTE savedKeys_[256] = {};
+  bool keysSet_ = false;
 };
 
 StandinBrowser* FromWindow(HWND w) { return reinterpret_cast<StandinBrowser*>(GetWindowLongPtrW(w, GWLP_USERDATA)); }
@@ -511,6 +775,12 @@ LRESULT CALLBACK CueProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
       }
       return TRUE;
     }
+    case kFinishNavigation:
+      if (browser) browser->FinishNavigation(static_cast<unsigned>(wp));
+      return 0;
+    case kFinishRefresh:
+      if (browser) browser->FinishRefresh();
+      return 0;
     case WM_NCDESTROY:
       if (browser) browser->CueWindowGone();
       break;
