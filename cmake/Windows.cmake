@@ -8,7 +8,9 @@ if(NOT MSVC)
 endif()
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} --input-format=rc --output-format=coff -I${PROJECT_BINARY_DIR}/generated -I${PROJECT_SOURCE_DIR}")
 
-# Windows programs are built with the warnings as errors as well.
+include(${CMAKE_CURRENT_LIST_DIR}/CodeSign.cmake)
+
+# Windows programs are built with the warnings as errors as well, and signed.
 function(tw_program name)
   cmake_parse_arguments(P "GUI" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${P_SOURCES})
@@ -22,6 +24,7 @@ function(tw_program name)
   endif()
   target_link_libraries(${name} PRIVATE ${P_LIBS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
+  tw_codesign(${name})
 endfunction()
 
 # Adds VERSIONINFO to a program or library: tw_version_resource(target "Description" APP|DLL).
