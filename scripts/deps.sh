@@ -2,7 +2,7 @@
 # Installs what building, running and testing need on Debian 12 (as root). Quick when all is there.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ googletest libgtest-dev python3 curl openssl
+packages=(cmake ninja-build g++ googletest libgtest-dev python3 curl openssl osslsigncode
   wine wine32:i386 wine64 libwine-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64-i686
   binutils-mingw-w64-x86-64
