@@ -14,8 +14,12 @@ Usage: build_package.py --bin DIR --out FILE [--arch x86|x64] [--data DIR] [--nu
 
 wixl writes what the package definition says; what it does not know is set afterwards with
 msibuild: the user's two list files are never overwritten and stay when the product is removed
-(an upgrade removes the older product before it installs the newer one), and the programs carry
-their file versions. The programs' version resources must agree with verinfo.dat.
+(an upgrade removes the older product before it installs the newer one); the programs carry
+their file versions and languages; every folder created in the user's profile is removed with the
+product when it is empty; a long file name carries a short one (SHORT~1.EXT|long name); and a
+package of the same version replaces the installed one instead of installing beside it. The
+programs' version resources must agree with verinfo.dat. installer/package_rules.py checks the
+result against the platform's validation rules.
 """
 import argparse
 import os
@@ -29,12 +33,18 @@ SRC = os.path.dirname(HERE)
 
 sys.path.insert(0, HERE)
 import com_registration  # noqa: E402
+import package_rules  # noqa: E402
 
 # Component attributes (Component table).
 PERMANENT = 0x10
 NEVER_OVERWRITE = 0x80
+REGISTRY_KEY_PATH = 0x4
 WIN64 = 0x100
 USER_DATA_COMPONENTS = ("FavoritesList", "LocalList")
+# The component whose removal also removes the package's empty folders in the profile.
+FOLDERS_COMPONENT = "Shell"
+# Upgrade table: the upgrade row also finds an installed product of the package's own version.
+VERSION_MAX_INCLUSIVE = 0x200
 
 # The programs and their File ids in the package definition.
 PROGRAMS = {"Tarnwick.exe": "TarnwickExe", "Corvala.dll": "CorvalaDll", "Feltram.exe": "FeltramExe",
@@ -79,6 +89,36 @@ def file_version(path):
     return "%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
 
 
+def file_language(path):
+    """The language of a program's version resource (its first Translation entry), or None."""
+    with open(path, "rb") as f:
+        data = f.read()
+    at = data.find("Translation".encode("utf-16-le") + b"\0\0")
+    if at < 0:
+        return None
+    at += len("Translation") * 2 + 2
+    at += (4 - at % 4) % 4  # the value starts on a 32-bit boundary
+    return struct.unpack_from("<H", data, at)[0]
+
+
+def short_name(name, taken):
+    """An 8.3 name for a long one, unique among taken (upper case, as the platform makes them)."""
+    stem, _, ext = name.rpartition(".") if "." in name else (name, "", "")
+    clean = lambda t: "".join(c for c in t.upper() if c not in package_rules.SHORT_BAD and c != ".")  # noqa: E731
+    stem, ext = clean(stem), clean(ext)[:3]
+    for n in range(1, 10000):
+        tail = "~%d" % n
+        candidate = stem[:8 - len(tail)] + tail + ("." + ext if ext else "")
+        if candidate.lower() not in taken:
+            taken.add(candidate.lower())
+            return candidate
+    raise BuildError("no short name left for %s" % name)
+
+
+def sql(text):
+    return "'%s'" % text.replace("'", "''")
+
+
 def program_arch(path):
     """x86 or x64, from a program's PE header (the machine field after the PE signature)."""
     with open(path, "rb") as f:
@@ -101,10 +141,15 @@ def run(args, cwd=None):
     return r.stdout.decode(errors="replace")
 
 
+def table_rows(msi, name):
+    """The rows of one table, each a list of its columns."""
+    rows = run(["msiinfo", "export", msi, name]).replace("\r\n", "\n").split("\n")[3:]
+    return [r.split("\t") for r in rows if r]
+
+
 def table(msi, name):
     """The rows of one table: {primary key: [the other columns]}."""
-    rows = run(["msiinfo", "export", msi, name]).replace("\r\n", "\n").split("\n")[3:]
-    return {r.split("\t")[0]: r.split("\t")[1:] for r in rows if r}
+    return {r[0]: r[1:] for r in table_rows(msi, name)}
 
 
 def build(bin_dir, out, data_dir=None, number=None, work=None, arch=None):
@@ -156,7 +201,9 @@ def build(bin_dir, out, data_dir=None, number=None, work=None, arch=None):
          "-D", "VerinfoFile=" + rel(verinfo),
          "-D", "ComWxi=corvala-registration.wxi",
          "-o", tmp, rel(os.path.join(HERE, "Tarnwick.wxs"))], cwd="/")
-    user_data = PERMANENT | NEVER_OVERWRITE | (WIN64 if win64 else 0)
+    # The lists' key paths are HKCU values, as every profile component's: installed when missing,
+    # the value stays with the kept list when the product goes.
+    user_data = PERMANENT | NEVER_OVERWRITE | REGISTRY_KEY_PATH | (WIN64 if win64 else 0)
     queries = ["UPDATE `Component` SET `Attributes` = %d WHERE `Component` = '%s'" % (user_data, c)
                for c in USER_DATA_COMPONENTS]
     # Programs are versioned files: the installer compares their versions, not their hashes.
@@ -164,6 +211,44 @@ def build(bin_dir, out, data_dir=None, number=None, work=None, arch=None):
         if versions[name]:
             queries += ["UPDATE `File` SET `Version` = '%s' WHERE `File` = '%s'" % (versions[name], file_id),
                         "DELETE FROM `MsiFileHash` WHERE `File_` = '%s'" % file_id]
+    for name, file_id in PROGRAMS.items():
+        language = file_language(os.path.join(bin_dir, name)) if versions[name] else None
+        if language is not None:
+            queries.append("UPDATE `File` SET `Language` = '%d' WHERE `File` = '%s'" % (language, file_id))
+    # Long names get a short form beside them; the short names of one folder differ.
+    files = table(tmp, "File")
+    components = table(tmp, "Component")
+    taken = {}
+    for file_id, row in files.items():
+        taken.setdefault(components[row[0]][1], set()).add(row[1].split("|")[0].lower())
+    for file_id, row in sorted(files.items()):
+        if "|" not in row[1] and package_rules.filename_errors(row[1], file_id):
+            short = short_name(row[1], taken[components[row[0]][1]])
+            queries.append("UPDATE `File` SET `FileName` = %s WHERE `File` = %s" % (sql(short + "|" + row[1]), sql(file_id)))
+    # Every folder the package creates in the profile goes when the product goes (if empty).
+    directories = table(tmp, "Directory")
+    removed = {r[2] for r in table(tmp, "RemoveFile").values() if not r[1]}
+
+    def in_profile(d):
+        while d:
+            if d in package_rules.PROFILE_FOLDERS:
+                return True
+            d = directories[d][0] if d in directories else None
+        return False
+
+    for d, row in sorted(directories.items()):
+        if d not in package_rules.PROFILE_FOLDERS and in_profile(d) and d not in removed:
+            queries.append("INSERT INTO `RemoveFile` (`FileKey`, `Component_`, `DirProperty`, `InstallMode`) "
+                           "VALUES (%s, %s, %s, 2)" % (sql("Remove" + d), sql(FOLDERS_COMPONENT), sql(d)))
+    # The upgrade row finds older products and, with the inclusive maximum, one of this version:
+    # a rebuilt package of the same version replaces the installed product.
+    for row in table_rows(tmp, "Upgrade"):
+        code, vmin, vmax, lang, attrs, remove, prop = row
+        if prop == "WIX_UPGRADE_DETECTED" and not int(attrs) & VERSION_MAX_INCLUSIVE:
+            queries += ["DELETE FROM `Upgrade` WHERE `ActionProperty` = 'WIX_UPGRADE_DETECTED'",
+                        "INSERT INTO `Upgrade` (`UpgradeCode`, `VersionMax`, `Attributes`, `ActionProperty`) "
+                        "VALUES (%s, %s, %d, 'WIX_UPGRADE_DETECTED')" % (sql(code), sql(vmax),
+                                                                           int(attrs) | VERSION_MAX_INCLUSIVE)]
     for q in queries:
         run(["msibuild", tmp, "-q", q])
     # An update that matched no row would go unnoticed: read the rows back.

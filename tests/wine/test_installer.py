@@ -235,7 +235,11 @@ class Removal(unittest.TestCase):
         self.assertEqual(registry_tree(self.keys), [])
         self.assertEqual(registry_tree(["qorzentro"]), [])
         self.assertEqual(pkg.class_tree("HKCU"), [])
-        self.assertEqual(pkg.driver("exists", "HKCU", "Software\\Tarnwick")[0], [("exists", "0")])
+        # Of the product's own key only the lists' record stays, beside the lists.
+        left, _ = pkg.driver("tree", "Software\\Tarnwick", "HKCU")
+        self.assertEqual(sorted(left), [("key", "Software\\Tarnwick"), ("key", "Software\\Tarnwick\\Lists"),
+                                        ("value", "Software\\Tarnwick\\Lists|FavoritesList|#1"),
+                                        ("value", "Software\\Tarnwick\\Lists|LocalList|#1")])
         self.assertIsNone(browser_emulation())
         out, rc = pkg.driver("progid", "Corvala.DFiles")
         self.assertNotEqual(dict(out).get("progid_hr"), "0x00000000")
@@ -259,6 +263,45 @@ class Removal(unittest.TestCase):
             h.run(["regsvr32", "/u", "/s", WINDIR + "\\Corvala.dll"], timeout=60)
         self.assertEqual(from_package, self_registered)
         self.assertEqual(registry_tree(self.keys), [])
+
+
+class SameVersion(unittest.TestCase):
+    """What else may run over an installation: a rebuilt package of its version, and a request
+    for a per-machine installation."""
+
+    @classmethod
+    def setUpClass(cls):
+        h.ensure()
+        cls.msi = pkg.package_path()
+        if not os.path.exists(cls.msi):
+            raise unittest.SkipTest("no package at %s (wixl missing?)" % cls.msi)
+
+    def setUp(self):
+        fresh_prefix_state()
+        self.addCleanup(fresh_prefix_state)
+        self.dir = pkg.install(self.msi)
+        self.before = pkg.products()
+
+    def test_a_rebuilt_package_of_the_same_version_replaces_the_installation(self):
+        work = os.path.join(h.BUILD, "installer-same-version-test")
+        shutil.rmtree(work, ignore_errors=True)
+        os.makedirs(work)
+        rebuilt = pkg.build(pkg.version_number(), os.path.join(work, "Tarnwick-rebuilt.msi"))
+        favourites = list_file([b"mine", LIANLIANKAN])
+        write(os.path.join(self.dir, "data", "leftview", "gamefavorites.xml"), favourites)
+        self.assertEqual(pkg.msiexec("/i", h.winpath(rebuilt), "/qn").returncode, 0)
+        after = pkg.products()
+        self.assertEqual(len(after), 1, after)
+        self.assertNotEqual(after[0]["product"], self.before[0]["product"])
+        self.assertEqual(after[0].get("VersionString"), self.before[0].get("VersionString"))
+        for name in PROGRAMS:
+            self.assertEqual(read(os.path.join(self.dir, name)), read(os.path.join(h.BIN, name)), name)
+        self.assertEqual(read(os.path.join(self.dir, "data", "leftview", "gamefavorites.xml")), favourites)
+
+    def test_a_per_machine_installation_is_refused(self):
+        r = pkg.msiexec("/i", h.winpath(self.msi), "ALLUSERS=1", "/qn")
+        self.assertNotEqual(r.returncode, 0)
+        self.assertEqual(pkg.products(), self.before)
 
 
 class Upgrade(unittest.TestCase):
