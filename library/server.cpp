@@ -1,5 +1,7 @@
 // Corvala.dll's entry points: the class objects from one table, unloading, and
-// self-registration of the classes, their ProgIDs and the embedded type library.
+// self-registration of the classes, their ProgIDs and the embedded type library: machine-wide
+// (DllRegisterServer, through HKEY_CLASSES_ROOT) or for the current user only
+// (DllInstall "user", under HKCU\Software\Classes, as `regsvr32 /n /i:user`).
 #include <windows.h>
 #include <ole2.h>
 #include <olectl.h>
@@ -35,21 +37,115 @@ constexpr SYSKIND kTypeLibSysKind = SYS_WIN64;
 constexpr SYSKIND kTypeLibSysKind = SYS_WIN32;
 #endif
 
-HRESULT Unregister() {
-  HRESULT result = S_OK;
-  // The type library's own removal first; then whatever of its keys is left.
-  UnRegisterTypeLib(LIBID_Corvala, kTypeLibMajor, kTypeLibMinor, LOCALE_NEUTRAL, kTypeLibSysKind);
+// The type library's own keys under a user's classes, as the platform's type library
+// registration writes them: the library with its platform's path, flags and help folder, and each
+// dispatch interface with the standard marshaler.
+constexpr wchar_t kDispatchMarshaler[] = L"{00020420-0000-0000-C000-000000000046}";
+
+HRESULT RegisterTypeLibUnder(HKEY root, ITypeLib* lib, const std::wstring& path, const std::wstring& folder) {
+  TLIBATTR* attr = nullptr;
+  HRESULT hr = lib->GetLibAttr(&attr);
+  if (FAILED(hr)) return hr;
+  const std::wstring version = std::to_wstring(attr->wMajorVerNum) + L"." + std::to_wstring(attr->wMinorVerNum);
+  const std::wstring libKey = L"TypeLib\\" + win::GuidText(attr->guid) + L"\\" + version;
+  wchar_t lcid[16];
+  wsprintfW(lcid, L"%lx", static_cast<unsigned long>(attr->lcid));
+  const WORD flags = attr->wLibFlags;
+  const std::wstring libId = win::GuidText(attr->guid);
+  lib->ReleaseTLibAttr(attr);
+
+  BSTR name = nullptr;
+  BSTR doc = nullptr;
+  hr = lib->GetDocumentation(-1, &name, &doc, nullptr, nullptr);
+  if (FAILED(hr)) return hr;
+  std::wstring title = doc && *doc ? doc : (name ? name : L"");
+  SysFreeString(name);
+  SysFreeString(doc);
+  hr = win::SetClassesValue(libKey, nullptr, title, root);
+  const wchar_t* platform = kTypeLibSysKind == SYS_WIN64 ? L"win64" : L"win32";
+  if (SUCCEEDED(hr)) hr = win::SetClassesValue(libKey + L"\\" + lcid + L"\\" + platform, nullptr, path, root);
+  if (SUCCEEDED(hr)) hr = win::SetClassesValue(libKey + L"\\FLAGS", nullptr, std::to_wstring(flags), root);
+  if (SUCCEEDED(hr)) hr = win::SetClassesValue(libKey + L"\\HELPDIR", nullptr, folder, root);
   for (const IID* iid : kInterfaces) {
-    HRESULT hr = win::DeleteClassesTree(L"Interface\\" + win::GuidText(*iid));
+    if (FAILED(hr)) break;
+    ITypeInfo* info = nullptr;
+    hr = lib->GetTypeInfoOfGuid(*iid, &info);
+    if (FAILED(hr)) break;
+    BSTR interfaceName = nullptr;
+    hr = info->GetDocumentation(MEMBERID_NIL, &interfaceName, nullptr, nullptr, nullptr);
+    info->Release();
+    if (FAILED(hr)) break;
+    const std::wstring key = L"Interface\\" + win::GuidText(*iid);
+    hr = win::SetClassesValue(key, nullptr, interfaceName ? interfaceName : L"", root);
+    SysFreeString(interfaceName);
+    if (SUCCEEDED(hr)) hr = win::SetClassesValue(key + L"\\ProxyStubClsid", nullptr, kDispatchMarshaler, root);
+    if (SUCCEEDED(hr)) hr = win::SetClassesValue(key + L"\\ProxyStubClsid32", nullptr, kDispatchMarshaler, root);
+    if (SUCCEEDED(hr)) hr = win::SetClassesValue(key + L"\\TypeLib", nullptr, libId, root);
+    if (SUCCEEDED(hr)) hr = win::SetClassesValue(key + L"\\TypeLib", L"Version", version, root);
+  }
+  return hr;
+}
+
+// Removes the interfaces, the type library and the classes from root, whatever of them is there.
+HRESULT DeleteRegistration(HKEY root) {
+  HRESULT result = S_OK;
+  for (const IID* iid : kInterfaces) {
+    HRESULT hr = win::DeleteClassesTree(L"Interface\\" + win::GuidText(*iid), root);
     if (FAILED(hr)) result = hr;
   }
-  HRESULT hr = win::DeleteClassesTree(L"TypeLib\\" + win::GuidText(LIBID_Corvala));
+  HRESULT hr = win::DeleteClassesTree(L"TypeLib\\" + win::GuidText(LIBID_Corvala), root);
   if (FAILED(hr)) result = hr;
   for (const auto& c : kClasses) {
-    hr = win::UnregisterServerClass(c);
+    hr = win::UnregisterServerClass(c, root);
     if (FAILED(hr)) result = hr;
   }
   return result;
+}
+
+// The current user's own classes, HKCU\Software\Classes (never the machine's view).
+HKEY OpenUserClasses() {
+  HKEY h = nullptr;
+  LONG rc = RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, REG_OPTION_NON_VOLATILE,
+                            KEY_READ | KEY_WRITE | DELETE, nullptr, &h, nullptr);
+  return rc == ERROR_SUCCESS ? h : nullptr;
+}
+
+HRESULT RegisterForUser(const std::wstring& path) {
+  HKEY root = OpenUserClasses();
+  if (!root) return SELFREG_E_CLASS;
+  HRESULT result = S_OK;
+  for (const auto& c : kClasses) {
+    if (FAILED(win::RegisterServerClass(c, path, LIBID_Corvala, L"1.0", root))) {
+      result = SELFREG_E_CLASS;
+      break;
+    }
+  }
+  if (SUCCEEDED(result)) {
+    ITypeLib* lib = nullptr;
+    HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, &lib);
+    if (SUCCEEDED(hr)) {
+      hr = RegisterTypeLibUnder(root, lib, path, path.substr(0, path.find_last_of(L"\\/") + 1));
+      lib->Release();
+    }
+    if (FAILED(hr)) result = SELFREG_E_TYPELIB;
+  }
+  if (FAILED(result)) DeleteRegistration(root);
+  RegCloseKey(root);
+  return result;
+}
+
+HRESULT UnregisterForUser() {
+  HKEY root = OpenUserClasses();
+  if (!root) return SELFREG_E_CLASS;
+  HRESULT hr = DeleteRegistration(root);
+  RegCloseKey(root);
+  return FAILED(hr) ? SELFREG_E_CLASS : S_OK;
+}
+
+HRESULT Unregister() {
+  // The type library's own removal first; then whatever of its keys is left.
+  UnRegisterTypeLib(LIBID_Corvala, kTypeLibMajor, kTypeLibMinor, LOCALE_NEUTRAL, kTypeLibSysKind);
+  return DeleteRegistration(HKEY_CLASSES_ROOT);
 }
 
 }  // namespace
@@ -104,3 +200,12 @@ STDAPI DllRegisterServer() {
 }
 
 STDAPI DllUnregisterServer() { return FAILED(corvala::Unregister()) ? SELFREG_E_CLASS : S_OK; }
+
+// `regsvr32 /n /i:user` and `regsvr32 /u /n /i:user`: the same registration for the current user
+// only, needing no elevation. Any other command line is refused.
+STDAPI DllInstall(BOOL install, PCWSTR commandLine) {
+  if (!commandLine || lstrcmpiW(commandLine, L"user") != 0) return E_INVALIDARG;
+  if (!install) return corvala::UnregisterForUser();
+  const std::wstring path = win::ModulePath(corvala::Module());
+  return path.empty() ? SELFREG_E_CLASS : corvala::RegisterForUser(path);
+}

@@ -65,10 +65,10 @@ std::wstring ModulePath(HMODULE module) {
   }
 }
 
-HRESULT SetClassesValue(const std::wstring& key, const wchar_t* valueName, const std::wstring& value) {
+HRESULT SetClassesValue(const std::wstring& key, const wchar_t* valueName, const std::wstring& value, HKEY root) {
   HKEY h = nullptr;
-  LONG rc = RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
-                            nullptr, &h, nullptr);
+  LONG rc = RegCreateKeyExW(root, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &h,
+                            nullptr);
   if (rc != ERROR_SUCCESS) return HRESULT_FROM_WIN32(rc);
   rc = RegSetValueExW(h, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
@@ -76,9 +76,9 @@ HRESULT SetClassesValue(const std::wstring& key, const wchar_t* valueName, const
   return HRESULT_FROM_WIN32(rc);
 }
 
-HRESULT DeleteClassesTree(const std::wstring& key) {
+HRESULT DeleteClassesTree(const std::wstring& key, HKEY root) {
   HKEY h = nullptr;
-  LONG rc = RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ | KEY_WRITE | DELETE, &h);
+  LONG rc = RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | KEY_WRITE | DELETE, &h);
   if (rc == ERROR_FILE_NOT_FOUND) return S_OK;
   if (rc != ERROR_SUCCESS) return HRESULT_FROM_WIN32(rc);
   // Children first, then the key itself.
@@ -87,39 +87,41 @@ HRESULT DeleteClassesTree(const std::wstring& key) {
     DWORD len = 256;
     rc = RegEnumKeyExW(h, 0, child, &len, nullptr, nullptr, nullptr, nullptr);
     if (rc != ERROR_SUCCESS) break;
-    HRESULT hr = DeleteClassesTree(key + L"\\" + child);
+    HRESULT hr = DeleteClassesTree(key + L"\\" + child, root);
     if (FAILED(hr)) {
       RegCloseKey(h);
       return hr;
     }
   }
   RegCloseKey(h);
-  rc = RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str());
+  rc = RegDeleteKeyW(root, key.c_str());
   return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND ? S_OK : HRESULT_FROM_WIN32(rc);
 }
 
 HRESULT RegisterServerClass(const ServerClass& c, const std::wstring& modulePath, REFGUID typeLib,
-                            const wchar_t* typeLibVersion) {
+                            const wchar_t* typeLibVersion, HKEY root) {
   const std::wstring clsidKey = L"CLSID\\" + GuidText(*c.clsid);
-  HRESULT hr = SetClassesValue(clsidKey, nullptr, c.description);
-  if (SUCCEEDED(hr)) hr = SetClassesValue(clsidKey + L"\\InprocServer32", nullptr, modulePath);
-  if (SUCCEEDED(hr)) hr = SetClassesValue(clsidKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment");
-  if (SUCCEEDED(hr)) hr = SetClassesValue(clsidKey + L"\\ProgID", nullptr, c.progId);
-  if (SUCCEEDED(hr)) hr = SetClassesValue(clsidKey + L"\\TypeLib", nullptr, GuidText(typeLib));
-  if (SUCCEEDED(hr)) hr = SetClassesValue(clsidKey + L"\\Version", nullptr, typeLibVersion);
+  HRESULT hr = SetClassesValue(clsidKey, nullptr, c.description, root);
+  if (SUCCEEDED(hr)) hr = SetClassesValue(clsidKey + L"\\InprocServer32", nullptr, modulePath, root);
+  if (SUCCEEDED(hr)) hr = SetClassesValue(clsidKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment", root);
+  if (SUCCEEDED(hr)) hr = SetClassesValue(clsidKey + L"\\ProgID", nullptr, c.progId, root);
+  if (SUCCEEDED(hr)) hr = SetClassesValue(clsidKey + L"\\TypeLib", nullptr, GuidText(typeLib), root);
+  if (SUCCEEDED(hr)) hr = SetClassesValue(clsidKey + L"\\Version", nullptr, typeLibVersion, root);
   if (SUCCEEDED(hr) && c.control) {
-    hr = SetClassesValue(clsidKey + L"\\Control", nullptr, L"");
-    if (SUCCEEDED(hr)) hr = SetClassesValue(clsidKey + L"\\MiscStatus", nullptr, L"0");
-    if (SUCCEEDED(hr)) hr = SetClassesValue(clsidKey + L"\\MiscStatus\\1", nullptr, std::to_wstring(c.miscStatus));
+    hr = SetClassesValue(clsidKey + L"\\Control", nullptr, L"", root);
+    if (SUCCEEDED(hr)) hr = SetClassesValue(clsidKey + L"\\MiscStatus", nullptr, L"0", root);
+    if (SUCCEEDED(hr)) {
+      hr = SetClassesValue(clsidKey + L"\\MiscStatus\\1", nullptr, std::to_wstring(c.miscStatus), root);
+    }
   }
-  if (SUCCEEDED(hr)) hr = SetClassesValue(c.progId, nullptr, c.description);
-  if (SUCCEEDED(hr)) hr = SetClassesValue(std::wstring(c.progId) + L"\\CLSID", nullptr, GuidText(*c.clsid));
+  if (SUCCEEDED(hr)) hr = SetClassesValue(c.progId, nullptr, c.description, root);
+  if (SUCCEEDED(hr)) hr = SetClassesValue(std::wstring(c.progId) + L"\\CLSID", nullptr, GuidText(*c.clsid), root);
   return hr;
 }
 
-HRESULT UnregisterServerClass(const ServerClass& c) {
-  HRESULT a = DeleteClassesTree(L"CLSID\\" + GuidText(*c.clsid));
-  HRESULT b = DeleteClassesTree(c.progId);
+HRESULT UnregisterServerClass(const ServerClass& c, HKEY root) {
+  HRESULT a = DeleteClassesTree(L"CLSID\\" + GuidText(*c.clsid), root);
+  HRESULT b = DeleteClassesTree(c.progId, root);
   return FAILED(a) ? a : b;
 }
 

@@ -264,6 +264,37 @@ class Removal(unittest.TestCase):
         self.assertEqual(from_package, self_registered)
         self.assertEqual(registry_tree(self.keys), [])
 
+    def test_per_user_self_registration_equals_the_package_rows_and_stays_the_users(self):
+        # The package's rows as it wrote them under the user's classes.
+        from_package = pkg.class_tree("HKCU", self.keys)
+        self.assertGreater(len(from_package), 40)
+        pkg.uninstall()
+        self.assertEqual(pkg.class_tree("HKCU", self.keys), [])
+        machine = pkg.class_tree("HKLM", self.keys)
+        user_classes, _ = pkg.driver("tree", "Software\\Classes", "HKCU")
+        dll = os.path.join(self.dir, "Corvala.dll")
+        shutil.copy2(os.path.join(h.BIN, "Corvala.dll"), dll)
+        self.addCleanup(lambda: os.path.exists(dll) and os.remove(dll))
+        self.assertEqual(h.run(["regsvr32", "/s", "/n", "/i:user", WINDIR + "\\Corvala.dll"], timeout=60).returncode, 0)
+        try:
+            self_registered = pkg.class_tree("HKCU", self.keys)
+            machine_after = pkg.class_tree("HKLM", self.keys)
+        finally:
+            unregistered = h.run(["regsvr32", "/u", "/s", "/n", "/i:user", WINDIR + "\\Corvala.dll"], timeout=60)
+        self.assertEqual(self_registered, from_package)
+        self.assertEqual(machine_after, machine)
+        self.assertEqual(unregistered.returncode, 0)
+        # Removed exactly what it wrote: the user's classes are as before, but for the empty
+        # containers of classes, type libraries and interfaces that registering made.
+        after = pkg.driver("tree", "Software\\Classes", "HKCU")[0]
+        self.assertLessEqual(set(user_classes), set(after))
+        self.assertLessEqual(set(after) - set(user_classes),
+                             {("key", "Software\\Classes" + k) for k in ("", "\\CLSID", "\\TypeLib", "\\Interface")})
+        # Any other command line is refused and writes nothing.
+        self.assertNotEqual(h.run(["regsvr32", "/s", "/n", "/i:machine", WINDIR + "\\Corvala.dll"],
+                                  timeout=60).returncode, 0)
+        self.assertEqual(pkg.class_tree("HKCU", self.keys), [])
+
 
 class SameVersion(unittest.TestCase):
     """What else may run over an installation: a rebuilt package of its version, and a request
