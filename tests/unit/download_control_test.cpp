@@ -237,12 +237,15 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(RenameCase{u"C:\\d\\", u"http://h/dir/new.bin", u"C:\\d\\new.bin"},
                       RenameCase{u"C:\\d", u"http://h/dir/new.bin", u"C:\\d\\new.bin"},
                       RenameCase{u"C:\\d", u"new.bin", u"C:\\d\\new.bin"},
-                      RenameCase{u"C:\\d\\", u"http://h/new%20file%2ebin", u"C:\\d\\new file.bin"},
-                      RenameCase{u"C:\\d\\", u"http:\\\\h\\x\\y.txt", nullptr},
-                      RenameCase{u"C:\\d\\", u"..\\x", nullptr}, RenameCase{u"C:\\d\\", u"http://h/..%5Cx", nullptr},
+                      // A backslash separates like a slash; escapes are part of the name.
+                      RenameCase{u"C:\\d\\", u"http:\\\\h\\x\\y.txt", u"C:\\d\\y.txt"},
+                      RenameCase{u"C:\\d\\", u"http://h/a\\..\\b.bin", u"C:\\d\\b.bin"},
+                      RenameCase{u"C:\\d\\", u"http://h/new%20file%2ebin", u"C:\\d\\new%20file%2ebin"},
+                      RenameCase{u"C:\\d\\", u"http://h/..%5Cx", u"C:\\d\\..%5Cx"},
+                      RenameCase{u"C:\\d\\", u"http://h/dir\\..", nullptr}, RenameCase{u"C:\\d\\", u"..\\", nullptr},
                       RenameCase{u"C:\\d\\", u"http://h/a:b", nullptr}, RenameCase{u"C:\\d\\", u"http://h/..", nullptr},
                       RenameCase{u"C:\\d\\", u"http://h/", nullptr}, RenameCase{u"C:\\d\\", u"http://h/x.", nullptr},
-                      RenameCase{u"C:\\d\\", u"http://h/x%20", nullptr}, RenameCase{u"C:\\d\\", u"http://h/a?b", nullptr},
+                      RenameCase{u"C:\\d\\", u"http://h/x ", nullptr}, RenameCase{u"C:\\d\\", u"http://h/a?b", nullptr},
                       RenameCase{u"C:\\d\\", u"http://h/con", nullptr}, RenameCase{u"C:\\d\\", u"http://h/Lpt1 .txt", nullptr},
                       RenameCase{u"C:\\d\\", u"http://h/console.txt", u"C:\\d\\console.txt"}));
 
@@ -507,7 +510,8 @@ INSTANTIATE_TEST_SUITE_P(Table, FollowRedirectTest,
                          ::testing::Values(FollowCase{u"C:\\d\\", true, u"C:\\d\\new.bin"},
                                            FollowCase{u"C:\\d", true, u"C:\\d\\new.bin"},
                                            FollowCase{u"C:\\d\\", false, u"C:\\d\\old.bin"},
-                                           FollowCase{u"C:\\d\\", true, u"C:\\d\\old.bin", u"http://127.0.0.1/..%5Cx"},
+                                           FollowCase{u"C:\\d\\", true, u"C:\\d\\..%5Cx", u"http://127.0.0.1/..%5Cx"},
+                                           FollowCase{u"C:\\d\\", true, u"C:\\d\\old.bin", u"http://127.0.0.1/d\\.."},
                                            FollowCase{u"C:\\d\\", true, u"C:\\d\\old.bin", u"http://127.0.0.1/a:b"}));
 
 TEST_F(DFilesTest, ZeroBytesWritesNothing) {

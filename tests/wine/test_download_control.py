@@ -184,14 +184,17 @@ class DownloadControlTest(unittest.TestCase):
         self.assertEqual(names(v["events"])[-1], "GetHtml")
         self.assertEqual(os.listdir(self.out), ["r.bin"])
 
-    def test_followed_redirect_to_a_name_that_is_not_plain_keeps_the_set_name(self):
-        for to, body in (("/..%5Cx", b"dotted"), ("/a:b", b"colon")):
+    def test_followed_redirect_names_the_file_as_written_and_refuses_names_that_are_not_plain(self):
+        # The name is not decoded: "%5C" is no separator, so "..%5Cx" is a plain name in the folder.
+        for to, body, saved in (("/..%5Cx", b"dotted", "..%5Cx"), ("/a:b", b"colon", "r.bin")):
             with self.subTest(to=to):
+                for f in os.listdir(self.out):
+                    os.remove(os.path.join(self.out, f))
                 v = self.get(self.base + "/__redirect?to=" + urllib.parse.quote(to), "r.bin", "follow")
                 self.assertEqual(names(v["events"])[-1], "GetHtml", v["events"])
-                self.assertEqual(v["SaveFileName"], harness.winpath(self.target("r.bin")))
-                self.assertEqual(os.listdir(self.out), ["r.bin"])
-                with open(self.target("r.bin"), "rb") as f:
+                self.assertEqual(v["SaveFileName"], harness.winpath(self.target(saved)))
+                self.assertEqual(os.listdir(self.out), [saved])
+                with open(self.target(saved), "rb") as f:
                     self.assertEqual(f.read(), body)
 
     def test_local_source_is_copied_and_kept(self):

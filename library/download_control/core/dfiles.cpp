@@ -46,24 +46,9 @@ bool IsPlainFileName(std::u16string_view name) {
 }
 
 std::optional<std::u16string> RedirectTarget(const std::u16string& saveFilePath, const std::u16string& newAddress) {
-  std::size_t slash = newAddress.rfind(u'/');
-  std::u16string_view part = std::u16string_view(newAddress).substr(slash == std::u16string::npos ? 0 : slash + 1);
-  std::u16string name;
-  auto hex = [](char16_t c) -> int {
-    if (c >= u'0' && c <= u'9') return c - u'0';
-    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-    return -1;
-  };
-  for (std::size_t i = 0; i < part.size(); ++i) {
-    if (part[i] == u'%' && i + 2 < part.size() && hex(part[i + 1]) >= 0 && hex(part[i + 2]) >= 0 &&
-        hex(part[i + 1]) < 8) {
-      name += static_cast<char16_t>(hex(part[i + 1]) * 16 + hex(part[i + 2]));
-      i += 2;
-    } else {
-      name += part[i];
-    }
-  }
+  // Either slash ends a part; the name is taken as the address spells it, escapes and all.
+  std::size_t cut = newAddress.find_last_of(u"/\\");
+  std::u16string name = newAddress.substr(cut == std::u16string::npos ? 0 : cut + 1);
   if (!IsPlainFileName(name)) return std::nullopt;
   std::u16string target = saveFilePath;
   if (target.empty() || target.back() != u'\\') target += u'\\';

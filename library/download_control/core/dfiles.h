@@ -147,8 +147,8 @@ std::u16string JoinTarget(const std::u16string& fileUrl, const std::u16string& s
 bool IsPlainFileName(std::u16string_view name);
 
 // The target after a redirect to `newAddress`: the folder, one backslash, and the address's last
-// part (after its last "/", the whole address when it has none, with %XX escapes of ASCII
-// characters decoded). Nothing when that part is not a plain file name.
+// part (after its last "/" or "\", the whole address when it has neither), as it is written:
+// escapes such as %20 stay in the name. Nothing when that part is not a plain file name.
 std::optional<std::u16string> RedirectTarget(const std::u16string& saveFilePath, const std::u16string& newAddress);
 
 // True when the platform's copy of a transfer from `fileUrl` lives in its download cache, so the
