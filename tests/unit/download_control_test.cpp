@@ -458,7 +458,7 @@ TEST_P(HttpStatusTest, ErrorStatusesAreFailuresAndWriteNothing) {
   dl.OnData("<html>error page</html>");
   dl.OnFinished();
   if (GetParam().fails) {
-    EXPECT_EQ(events.log, (Log{"DLError 99 HTTP status " + std::to_string(GetParam().status), "DLComplete 0"}));
+    EXPECT_EQ(events.log, (Log{"DLError 99 " + std::to_string(GetParam().status), "DLComplete 0"}));
     EXPECT_EQ(files.files[u"C:\\d\\a.bin"], "previous");
     EXPECT_EQ(files.creates, 0);
     EXPECT_GE(transfer.cancels, 1);

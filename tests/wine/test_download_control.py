@@ -147,7 +147,7 @@ class DownloadControlTest(unittest.TestCase):
                 with open(self.target("page.bin"), "wb") as f:
                     f.write(b"previous")
                 v = self.get(self.base + "/__status/%d" % code, "page.bin")
-                self.assert_failed(v, 99, "HTTP status %d" % code)
+                self.assert_failed(v, 99, str(code))
                 with open(self.target("page.bin"), "rb") as f:
                     self.assertEqual(f.read(), b"previous")
 

@@ -207,7 +207,7 @@ void DFiles::OnProgress(std::int32_t status, const std::u16string& text, std::in
 
 void DFiles::OnHttpStatus(std::int32_t status) {
   if (!downloading_ || status < 400) return;
-  Fail(DLErrorKind::Unknown, u"HTTP status " + Decimal(status));
+  Fail(DLErrorKind::Unknown, Decimal(status));
 }
 
 void DFiles::OnData(std::string_view bytes) {

@@ -211,7 +211,8 @@ class DFiles {
   // Notifications of the transfer.
   void OnProgress(std::int32_t status, const std::u16string& text, std::int64_t bytesRead,
                   std::int64_t bytesMax, std::int32_t errorValue);
-  // The server's status code, as soon as it is known; 400 and above is a failure.
+  // The server's status code, as soon as it is known; 400 and above is a failure, whose text is
+  // the code alone.
   void OnHttpStatus(std::int32_t status);
   void OnData(std::string_view bytes);
   // The transfer ended without error after delivering everything it received.
