@@ -8,7 +8,6 @@ import socket
 import subprocess
 import sys
 import threading
-import time
 import unittest
 import urllib.parse
 
@@ -325,7 +324,7 @@ class DownloadControlTest(unittest.TestCase):
         self.assertEqual(v["pixel.inside"], background)
         self.assertEqual((v["pixel.end.left"], v["pixel.end.right"]), (background, background))
 
-    def test_mouse_events_carry_buttons_and_twips(self):
+    def test_mouse_events_carry_buttons_and_twips_and_a_double_click_clicks_once(self):
         p = subprocess.Popen(harness.WINE + [self.driver, "mouse", "20"], env=harness.env(), stdout=subprocess.PIPE,
                              stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
         lines = []
@@ -338,17 +337,16 @@ class DownloadControlTest(unittest.TestCase):
         try:
             harness.wait_until(lambda: "ready=1" in lines, 20, 0.1, "the control")
             harness.xdotool("mousemove", 150, 10)
-            time.sleep(0.3)
-            harness.xdotool("click", 1)
-            harness.wait_until(lambda: any(l.startswith("event=Click") for l in lines), 10, 0.1, "Click")
+            harness.wait_until(lambda: any(l.startswith("event=MouseMove") for l in lines), 10, 0.1, "MouseMove")
             harness.xdotool("click", "--repeat", 2, "--delay", 80, 1)
             p.wait(20)
         finally:
             harness.stop(p)
-        events = [l[len("event="):] for l in lines if l.startswith("event=")]
+        events = [l[len("event="):] for l in lines if l.startswith("event=") and not l.startswith("event=MouseMove")]
         # Inside the one-pixel border the point is (149, 9): 2235 and 135 twips at 96 dots per inch.
-        self.assertEqual(events[:3], ["MouseDown 1 0 2235 135", "MouseUp 1 0 2235 135", "Click"], events)
-        self.assertIn("Dblclick", events)
+        # The second press of a double click is the Dblclick: its release raises no Click.
+        self.assertEqual(events, ["MouseDown 1 0 2235 135", "MouseUp 1 0 2235 135", "Click", "Dblclick",
+                                  "MouseUp 1 0 2235 135"])
 
     def test_interface_defaults_and_rules(self):
         r = harness.run([self.driver, "api"], timeout=60)

@@ -435,7 +435,9 @@ LRESULT DFilesControl::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     }
     case WM_LBUTTONDBLCLK:
-      mouseDown_ = true;
+      // The second press of a double click raises Dblclick instead of a press, so its release
+      // is no second Click.
+      mouseDown_ = false;
       SetCapture(hwnd);
       Fire(DISPID_DBLCLICK);
       return 0;

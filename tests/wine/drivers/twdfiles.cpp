@@ -14,7 +14,8 @@
 //       the bar at the first partial progress, and across it at the end.
 //   twdfiles mouse <seconds>
 //       shows the control at the screen's top-left corner (300 x 20 pixels), prints "ready=1" and
-//       then every mouse event it raises with its arguments, until Dblclick or <seconds> pass.
+//       then every mouse event it raises with its arguments, until the release that follows a
+//       Dblclick or <seconds> pass.
 //   twdfiles api
 //       dispatch ids by name, property defaults and the RenameOnRedirect read rule, refusals of
 //       BeginDownload without an address or folder, SetFileName joins, property-bag round trip.
@@ -350,15 +351,16 @@ int Mouse(int seconds) {
   if (FAILED(CLSIDFromProgID(L"Corvala.DFiles", &clsid))) return 2;
   HWND frame = MakeFrame();
   AxHost host;
-  bool done = false;
+  bool done = false, doubled = false;
   HRESULT hr = host.Create(frame, RECT{0, 0, 300, 20}, clsid, IID_NULL, [&](DISPID id, DISPPARAMS* params) {
     const char* n = id == DISPID_CLICK ? "Click" : id == DISPID_DBLCLICK ? "Dblclick" : id == DISPID_MOUSEDOWN ? "MouseDown"
-                    : id == DISPID_MOUSEUP ? "MouseUp" : nullptr;
+                    : id == DISPID_MOUSEUP ? "MouseUp" : id == DISPID_MOUSEMOVE ? "MouseMove" : nullptr;
     if (!n) return;
     std::string line = std::string("event=") + n;
     for (UINT i = params->cArgs; i-- > 0;) line += " " + Text(params->rgvarg[i]);
     Out(line + "\n");
-    if (id == DISPID_DBLCLICK) done = true;
+    if (id == DISPID_DBLCLICK) doubled = true;
+    if (id == DISPID_MOUSEUP && doubled) done = true;  // what follows it comes from the same message
   });
   if (FAILED(hr)) return 2;
   host.Show(true);
