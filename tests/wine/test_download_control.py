@@ -384,6 +384,12 @@ class DownloadControlTest(unittest.TestCase):
         self.assertEqual(v["bag.FileURL"], "http://127.0.0.1:9/x")
         self.assertEqual(v["bag.SaveFilePath"], "C:\\x")
         self.assertEqual(v["events.raised"], "0")
+        # OLE colours with the top bit set (every system colour) put as an unsigned number or a
+        # script's double; a number beyond 32 bits is refused as an overflow.
+        self.assertEqual((v["color.ui4.hr"], v["color.r8.hr"]), ("0x00000000", "0x00000000"))
+        self.assertEqual(int(v["color.ui4.BackColor"]) & 0xFFFFFFFF, 0x80000000)
+        self.assertEqual(int(v["color.r8.ForeColor"]) & 0xFFFFFFFF, 0xFFFFFFFF)
+        self.assertEqual(v["color.r8.beyond.hr"], "0x8002000a")  # DISP_E_OVERFLOW
 
 
 if __name__ == "__main__":

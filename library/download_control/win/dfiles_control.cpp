@@ -66,6 +66,20 @@ std::u16string TextOf(const VARIANT& v) {
   return b ? std::u16string(reinterpret_cast<const char16_t*>(b), SysStringLen(b)) : std::u16string();
 }
 
+// An OLE colour put as any number that fits 32 bits, signed or not: system colours have the top
+// bit set, so as an unsigned number (a typed caller) or a double (a script) they do not fit a
+// signed one.
+HRESULT ReadColorPut(DISPPARAMS* params, OLE_COLOR& out, UINT* argErr) {
+  win::Variant v;
+  if (SUCCEEDED(win::ReadPutValue(params, VT_I4, &v, argErr))) {
+    out = static_cast<OLE_COLOR>(V_I4(&v));
+    return S_OK;
+  }
+  TW_RINOK(win::ReadPutValue(params, VT_UI4, &v, argErr));
+  out = V_UI4(&v);
+  return S_OK;
+}
+
 COLORREF Translate(OLE_COLOR c) {
   COLORREF rgb = 0;
   if (FAILED(OleTranslateColor(c, nullptr, &rgb))) rgb = GetSysColor(COLOR_BTNFACE);
@@ -222,8 +236,7 @@ HRESULT DFilesControl::PutProperty(DISPID id, DISPPARAMS* params, UINT* argErr) 
   switch (id) {
     case DISPID_BACKCOLOR:
     case kForeColor: {
-      TW_RINOK(read(VT_I4));
-      (id == DISPID_BACKCOLOR ? backColor_ : foreColor_) = static_cast<OLE_COLOR>(V_I4(&v));
+      TW_RINOK(ReadColorPut(params, id == DISPID_BACKCOLOR ? backColor_ : foreColor_, argErr));
       Repaint();
       break;
     }

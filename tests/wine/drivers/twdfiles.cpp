@@ -18,7 +18,8 @@
 //       Dblclick or <seconds> pass.
 //   twdfiles api
 //       dispatch ids by name, property defaults and the RenameOnRedirect read rule, refusals of
-//       BeginDownload without an address or folder, SetFileName joins, property-bag round trip.
+//       BeginDownload without an address or folder, SetFileName joins, colours put as unsigned
+//       numbers and as doubles, property-bag saving.
 #include <windows.h>
 #include <ole2.h>
 #include <olectl.h>
@@ -413,6 +414,14 @@ class MemoryBag final : public IPropertyBag {
   ULONG refs_ = 1;
 };
 
+VARIANT Unsigned(ULONG n) {
+  VARIANT v;
+  VariantInit(&v);
+  V_VT(&v) = VT_UI4;
+  V_UI4(&v) = n;
+  return v;
+}
+
 int Api() {
   CLSID clsid{};
   HRESULT hr = CLSIDFromProgID(L"Corvala.DFiles", &clsid);
@@ -485,6 +494,22 @@ int Api() {
     PutHex("readonly.put.hr", static_cast<unsigned long>(host.Put(kSaveFileName, v)));
     VariantClear(&v);
   }
+  // System colours have the top bit set: as numbers they do not fit a signed 32-bit one. A typed
+  // caller passes an unsigned number, a script a double.
+  PutHex("color.ui4.hr", static_cast<unsigned long>(host.Put(DISPID_BACKCOLOR, Unsigned(0x80000000))));
+  Put("color.ui4.BackColor", GetText(host, DISPID_BACKCOLOR));
+  {
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_R8;
+    V_R8(&v) = 4294967295.0;
+    PutHex("color.r8.hr", static_cast<unsigned long>(host.Put(kForeColor, v)));
+    Put("color.r8.ForeColor", GetText(host, kForeColor));
+    V_R8(&v) = 4294967296.0;  // beyond every colour
+    PutHex("color.r8.beyond.hr", static_cast<unsigned long>(host.Put(kForeColor, v)));
+  }
+  host.Put(DISPID_BACKCOLOR, Unsigned(0x8000000F));  // the defaults again
+  host.Put(kForeColor, Unsigned(0x80000012));
   ComPtr<IPersistPropertyBag> persist;
   if (SUCCEEDED(host.control()->QueryInterface(IID_IPersistPropertyBag, reinterpret_cast<void**>(&persist)))) {
     MemoryBag bag;
