@@ -8,7 +8,6 @@
 
 #include "common/core/text.h"
 #include "library/download_control/core/dfiles.h"
-#include "library/download_control/core/dfiles_settings.h"
 #include "support/codec_iconv.h"
 
 namespace tw::download {
@@ -768,82 +767,6 @@ TEST_F(DFilesTest, ProgressBarFollowsPercentAndShowProgress) {
   EXPECT_EQ(dl.ProgressBar(200, 20), (BarRect{0, 0, 50, 20}));
   dl.SetShowProgress(false);
   EXPECT_FALSE(dl.ProgressBar(200, 20).has_value());
-}
-
-class MapBag : public SettingsBag {
- public:
-  std::optional<std::uint32_t> ReadColor(const std::u16string& n) override { return Get<std::uint32_t>(colors, n); }
-  std::optional<bool> ReadBool(const std::u16string& n) override { return Get<bool>(bools, n); }
-  std::optional<std::int16_t> ReadInt16(const std::u16string& n) override { return Get<std::int16_t>(ints, n); }
-  std::optional<std::u16string> ReadText(const std::u16string& n) override { return Get<std::u16string>(texts, n); }
-  void WriteColor(const std::u16string& n, std::uint32_t v) override { colors[n] = v; }
-  void WriteBool(const std::u16string& n, bool v) override { bools[n] = v; }
-  void WriteInt16(const std::u16string& n, std::int16_t v) override { ints[n] = v; }
-  void WriteText(const std::u16string& n, const std::u16string& v) override { texts[n] = v; }
-  std::size_t Size() const { return colors.size() + bools.size() + ints.size() + texts.size(); }
-
-  template <class T, class M>
-  static std::optional<T> Get(const M& m, const std::u16string& n) {
-    auto it = m.find(n);
-    if (it == m.end()) return std::nullopt;
-    return it->second;
-  }
-  std::map<std::u16string, std::uint32_t> colors;
-  std::map<std::u16string, bool> bools;
-  std::map<std::u16string, std::int16_t> ints;
-  std::map<std::u16string, std::u16string> texts;
-};
-
-TEST(DFilesSettingsTest, EmptyBagGivesTheDefaults) {
-  MapBag bag;
-  DFilesSettings s = ReadSettings(bag);
-  EXPECT_EQ(s.backColor, 0x8000000Fu);
-  EXPECT_EQ(s.foreColor, 0x80000012u);
-  EXPECT_TRUE(s.enabled);
-  EXPECT_EQ(s.borderStyle, 1);
-  EXPECT_EQ(s.fileUrl, u"");
-  EXPECT_EQ(s.saveFilePath, u"");
-  EXPECT_TRUE(s.failOnRedirect);
-  EXPECT_TRUE(s.renameOnRedirect);
-  EXPECT_TRUE(s.showProgress);
-}
-
-TEST(DFilesSettingsTest, DefaultsAreNotWritten) {
-  MapBag bag;
-  WriteSettings(DFilesSettings{}, bag);
-  EXPECT_EQ(bag.Size(), 0u);
-}
-
-TEST(DFilesSettingsTest, ChangedValuesAreWrittenUnderTheirBagNamesAndReadBack) {
-  DFilesSettings s;
-  s.backColor = 0x00FF00;
-  s.foreColor = 0x0000FF;
-  s.enabled = false;
-  s.borderStyle = 0;
-  s.fileUrl = u"http://127.0.0.1/x";
-  s.saveFilePath = u"C:\\d\\";
-  s.failOnRedirect = false;
-  s.renameOnRedirect = false;
-  s.showProgress = false;
-  MapBag bag;
-  WriteSettings(s, bag);
-  EXPECT_EQ(bag.texts[u"FileURL"], u"http://127.0.0.1/x");
-  EXPECT_EQ(bag.texts[u"SaveFilePath"], u"C:\\d\\");
-  EXPECT_EQ(bag.ints[u"BorderStyle"], 0);
-  EXPECT_EQ(bag.bools.count(u"FailOnRedirect"), 1u);
-  EXPECT_EQ(bag.bools.count(u"RenameOnRedirect"), 1u);
-  EXPECT_EQ(bag.bools.count(u"ShowProgress"), 1u);
-  EXPECT_EQ(bag.bools.count(u"Enabled"), 1u);
-  EXPECT_EQ(bag.colors.count(u"BackColor"), 1u);
-  EXPECT_EQ(bag.colors.count(u"ForeColor"), 1u);
-  EXPECT_EQ(bag.Size(), 9u);
-  EXPECT_EQ(ReadSettings(bag), s);
-}
-
-TEST(DFilesSettingsTest, InvalidBorderStyleFallsBackToTheDefault) {
-  MapBag bag;
-  bag.ints[u"BorderStyle"] = 7;
-  EXPECT_EQ(ReadSettings(bag).borderStyle, 1);
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
-// The download control's stored properties: names in the container's property bag, defaults,
-// and which values are written (only those that differ from their default).
+// The download control's stored properties and their defaults. The control stores them through
+// its property table (library/download_control/win), which writes only values that differ from
+// these defaults and gives a missing or unusable stored value its default.
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 
 namespace tw::download {
@@ -24,25 +24,6 @@ struct DFilesSettings {
   bool operator==(const DFilesSettings&) const = default;
 };
 
-// The container's property bag, typed the way the values are stored. Reads return nothing when
-// the value is missing or cannot be read as that type.
-class SettingsBag {
- public:
-  virtual ~SettingsBag() = default;
-  virtual std::optional<std::uint32_t> ReadColor(const std::u16string& name) = 0;
-  virtual std::optional<bool> ReadBool(const std::u16string& name) = 0;
-  virtual std::optional<std::int16_t> ReadInt16(const std::u16string& name) = 0;
-  virtual std::optional<std::u16string> ReadText(const std::u16string& name) = 0;
-  virtual void WriteColor(const std::u16string& name, std::uint32_t value) = 0;
-  virtual void WriteBool(const std::u16string& name, bool value) = 0;
-  virtual void WriteInt16(const std::u16string& name, std::int16_t value) = 0;
-  virtual void WriteText(const std::u16string& name, const std::u16string& value) = 0;
-};
-
-bool ValidBorderStyle(std::int32_t value);
-
-// Missing or unusable values take their defaults.
-DFilesSettings ReadSettings(SettingsBag& bag);
-void WriteSettings(const DFilesSettings& settings, SettingsBag& bag);
+constexpr bool ValidBorderStyle(std::int32_t value) { return value == 0 || value == 1; }
 
 }  // namespace tw::download

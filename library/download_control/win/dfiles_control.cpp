@@ -383,20 +383,6 @@ void DFilesControl::ApplySettings(const download::DFilesSettings& s) {
   }
 }
 
-download::DFilesSettings DFilesControl::CurrentSettings() const {
-  download::DFilesSettings s;
-  s.backColor = backColor_;
-  s.foreColor = foreColor_;
-  s.enabled = enabled_;
-  s.borderStyle = borderStyle_;
-  s.fileUrl = core_.FileUrl();
-  s.saveFilePath = core_.SaveFilePath();
-  s.failOnRedirect = core_.FailOnRedirect();
-  s.renameOnRedirect = core_.StoredRenameOnRedirect();
-  s.showProgress = core_.ShowProgress();
-  return s;
-}
-
 // ---- the window ----
 
 void DFilesControl::ApplyBorder() {

@@ -58,7 +58,6 @@ class DFilesControl : public win::AxControl<DFilesControl>, private download::DF
   void FireText(DISPID id, const std::u16string& text);
   void FireMouse(DISPID id, WPARAM wp, LPARAM lp);
   void ApplySettings(const download::DFilesSettings& s);
-  download::DFilesSettings CurrentSettings() const;
   void ApplyBorder();
 
   std::unique_ptr<TextBuilder> textBuilder_;  // outlives the core, which hands it the content

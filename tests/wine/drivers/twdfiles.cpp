@@ -19,7 +19,8 @@
 //   twdfiles api
 //       dispatch ids by name, property defaults and the RenameOnRedirect read rule, refusals of
 //       BeginDownload without an address or folder, SetFileName joins, colours put as unsigned
-//       numbers and as doubles, property-bag saving.
+//       numbers and as doubles, property-bag saving, and loading a bag that lacks most keys
+//       (then saving that control and loading its bag into a third).
 #include <windows.h>
 #include <ole2.h>
 #include <olectl.h>
@@ -414,6 +415,26 @@ class MemoryBag final : public IPropertyBag {
   ULONG refs_ = 1;
 };
 
+// The keys a control saved into a bag, and the bag's value of one of them.
+std::string Keys(const MemoryBag& bag) {
+  std::string keys;
+  for (auto& [k, v] : bag.values_) keys += (keys.empty() ? "" : ",") + Utf8(k);
+  return keys;
+}
+
+// The stored properties a control reads, as `prefix`.<name>.
+void PutStoredProperties(AxHost& host, const std::string& prefix) {
+  const struct {
+    const char* name;
+    DISPID id;
+  } stored[] = {{"BackColor", DISPID_BACKCOLOR},       {"ForeColor", kForeColor},
+                {"Enabled", DISPID_ENABLED},           {"BorderStyle", DISPID_BORDERSTYLE},
+                {"FileUrl", kFileUrl},                 {"SaveFilePath", kSaveFilePath},
+                {"FailOnRedirect", kFailOnRedirect},   {"RenameOnRedirect", kRenameOnRedirect},
+                {"ShowProgress", kShowProgress}};
+  for (const auto& p : stored) Put(prefix + "." + p.name, GetText(host, p.id));
+}
+
 VARIANT Unsigned(ULONG n) {
   VARIANT v;
   VariantInit(&v);
@@ -514,14 +535,43 @@ int Api() {
   if (SUCCEEDED(host.control()->QueryInterface(IID_IPersistPropertyBag, reinterpret_cast<void**>(&persist)))) {
     MemoryBag bag;
     persist->Save(&bag, TRUE, FALSE);
-    std::string keys;
-    for (auto& [k, v] : bag.values_) keys += (keys.empty() ? "" : ",") + Utf8(k);
-    Put("bag.keys", keys);
+    Put("bag.keys", Keys(bag));
     Put("bag.FileURL", bag.values_.count(L"FileURL") ? Text(bag.values_[L"FileURL"]) : "missing");
     Put("bag.SaveFilePath", bag.values_.count(L"SaveFilePath") ? Text(bag.values_[L"SaveFilePath"]) : "missing");
     for (auto& [k, v] : bag.values_) VariantClear(&v);
   }
   Put("events.raised", std::to_string(events.size()));
+  {
+    // A stored control that follows redirects and keeps the other switch at its default; its
+    // border style is one the control does not know. Every other key is missing.
+    MemoryBag partial;
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_BOOL;
+    V_BOOL(&v) = VARIANT_FALSE;
+    partial.values_[L"FailOnRedirect"] = v;
+    V_VT(&v) = VT_I2;
+    V_I2(&v) = 7;
+    partial.values_[L"BorderStyle"] = v;
+    AxHost loaded;
+    hr = loaded.Create(frame, RECT{0, 20, 300, 40}, clsid, IID_NULL, [](DISPID, DISPPARAMS*) {}, &partial);
+    PutHex("partial.create.hr", static_cast<unsigned long>(hr));
+    if (SUCCEEDED(hr)) {
+      PutStoredProperties(loaded, "partial");
+      // Saved again and loaded into a third control.
+      MemoryBag again;
+      ComPtr<IPersistPropertyBag> p;
+      if (SUCCEEDED(loaded.control()->QueryInterface(IID_IPersistPropertyBag, reinterpret_cast<void**>(&p))))
+        p->Save(&again, TRUE, FALSE);
+      Put("partial.saved.keys", Keys(again));
+      AxHost third;
+      if (SUCCEEDED(third.Create(frame, RECT{0, 40, 300, 60}, clsid, IID_NULL, [](DISPID, DISPPARAMS*) {}, &again)))
+        PutStoredProperties(third, "reloaded");
+      third.Destroy();
+      for (auto& [k, val] : again.values_) VariantClear(&val);
+    }
+    loaded.Destroy();
+  }
   host.Destroy();
   DestroyWindow(frame);
   return 0;
