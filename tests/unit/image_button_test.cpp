@@ -257,6 +257,32 @@ TEST_F(ImageButtonTest, SettingHoverOrDownPictureKeepsTheDisplay) {
   EXPECT_EQ(button.Shown(), Slot::Normal);
 }
 
+TEST_F(ImageButtonTest, SettingThePictureOnShowKeepsTheOldOneUntilTheNextChange) {
+  // Hovering, pressed, checked: the image keeps the picture it was given, and its size.
+  button.MouseMove(30, 30);
+  rec.Take();
+  button.SetPicture(Slot::Hover, TwipSize{900, 600});
+  EXPECT_TRUE(rec.Take().empty());
+  EXPECT_EQ(button.ImageSize(), (TwipSize{450, 300}));
+  button.MouseMove(45, 30);
+  EXPECT_EQ(button.ImageSize(), (TwipSize{900, 600}));
+
+  button.MouseDown(ib::kLeftButton, 30, 30);
+  rec.Take();
+  button.SetPicture(Slot::Down, std::nullopt);
+  EXPECT_TRUE(rec.Take().empty());
+  EXPECT_EQ(button.ImageSize(), (TwipSize{450, 300}));
+  button.MouseUp(ib::kLeftButton, 30, 30);
+
+  button.SetPicture(Slot::Down, TwipSize{300, 150});
+  button.SetChk(true);
+  rec.Take();
+  button.SetPicture(Slot::Down, TwipSize{600, 600});
+  EXPECT_TRUE(rec.Take().empty());
+  EXPECT_EQ(button.ImageSize(), (TwipSize{300, 150}));
+  EXPECT_EQ(button.Shown(), Slot::Down);
+}
+
 TEST_F(ImageButtonTest, SettingPictureShowsItButSizeFollowsOnlyLater) {
   button.SetMode(1);
   rec.Take();

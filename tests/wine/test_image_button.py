@@ -145,6 +145,8 @@ class ImageButtonTest(CorvalaCase):
         self.assertEqual(v["refresh.nocheckbox.shown"], "normal")
         self.assertEqual(v["checkbox.shown"], "normal")
         self.assertEqual(v["refresh.checkbox.shown"], "down")
+        self.assertEqual(v["hover.newpoint.shown"], "hover")
+        self.assertEqual(v["down.newdown.shown"], "down")
         self.assertEqual(v["setmode.text.hr"], "0x80020005")  # DISP_E_TYPEMISMATCH
 
         # Property bag: all four keys (each differs from its default), pictures really serialised.

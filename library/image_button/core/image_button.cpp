@@ -35,20 +35,10 @@ void ImageButton::Created() { FitControl(); }
 
 void ImageButton::SetPicture(Slot slot, std::optional<TwipSize> picture) {
   pictures_[static_cast<int>(slot)] = picture;
-  if (slot == Slot::Normal) {
-    Show(Slot::Normal);
-  } else if (shown_ == slot) {
-    // The image element keeps showing what it showed; only its picture object changed.
-    view_.ShowPicture(shown_);
-  }
+  if (slot == Slot::Normal) Show(Slot::Normal);
 }
 
 std::optional<TwipSize> ImageButton::Picture(Slot slot) const { return pictures_[static_cast<int>(slot)]; }
-
-TwipSize ImageButton::ImageSize() const {
-  const auto& shown = pictures_[static_cast<int>(shown_)];
-  return shown ? *shown : kEmptyImageSize;
-}
 
 void ImageButton::RefreshSkin() { Show(checkBoxMode_ && checked_ ? Slot::Down : Slot::Normal); }
 
@@ -111,6 +101,7 @@ void ImageButton::LeaveTick(std::int32_t cursorX, std::int32_t cursorY, bool ove
 
 void ImageButton::Show(Slot slot) {
   shown_ = slot;
+  shownPicture_ = pictures_[static_cast<int>(slot)];
   view_.ShowPicture(slot);
 }
 

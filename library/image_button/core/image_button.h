@@ -66,7 +66,9 @@ class ImageButton {
   void Created();
 
   // Properties. A picture is described by its size in twips, or nothing for none.
-  // Setting the normal picture shows it at once; the other two change nothing on screen.
+  // Setting the normal picture shows it at once; the other two change nothing on screen, even
+  // while their slot is the one shown: the image keeps the picture it was given until the next
+  // change of what is shown.
   void SetPicture(Slot slot, std::optional<TwipSize> picture);
   std::optional<TwipSize> Picture(Slot slot) const;
   void SetToolTipText(std::u16string text) { toolTip_ = std::move(text); }
@@ -98,9 +100,9 @@ class ImageButton {
   // under it is the control's own.
   void LeaveTick(std::int32_t cursorX, std::int32_t cursorY, bool overOwnWindow);
 
-  // State, for drawing and for tests.
+  // State, for drawing and for tests. The image's size is that of the picture it was last given.
   Slot Shown() const { return shown_; }
-  TwipSize ImageSize() const;
+  TwipSize ImageSize() const { return shownPicture_ ? *shownPicture_ : kEmptyImageSize; }
   TwipSize ControlSize() const { return controlSize_; }
   bool Pressed() const { return pressed_; }
   bool Checked() const { return checked_; }
@@ -118,6 +120,7 @@ class ImageButton {
   std::optional<TwipSize> pictures_[3];
   std::u16string toolTip_;
   Slot shown_ = Slot::Normal;
+  std::optional<TwipSize> shownPicture_;  // the picture the image was given with shown_
   TwipSize controlSize_ = kEmptyImageSize;
   bool pressed_ = false;
   bool checkBoxMode_ = false;

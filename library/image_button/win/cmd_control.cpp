@@ -168,8 +168,10 @@ class CmdControl : public win::AxControl<CmdControl>, private image_button::View
     return true;
   }
 
-  // View
-  void ShowPicture(Slot) override {
+  // View. The image keeps the picture object it was given: a later set of that slot's property
+  // changes nothing on screen until the core shows a picture again.
+  void ShowPicture(Slot slot) override {
+    shown_ = pictures_[static_cast<int>(slot)];
     ViewChanged(FALSE);
     win::AccNotify(hwnd_, EVENT_OBJECT_STATECHANGE);
   }
@@ -219,6 +221,7 @@ class CmdControl : public win::AxControl<CmdControl>, private image_button::View
 
   image_button::ImageButton button_{*this, *this};
   ComPtr<IPictureDisp> pictures_[3];
+  ComPtr<IPictureDisp> shown_;  // what the image shows
   HWND toolTip_ = nullptr;
   std::u16string appliedToolTip_;
   int dpi_;
@@ -357,7 +360,7 @@ void CmdControl::ApplyToolTip(const std::u16string& text) {
 
 void CmdControl::Paint(HDC dc, const RECT& bounds) {
   FillRect(dc, &bounds, GetSysColorBrush(COLOR_BTNFACE));
-  IPictureDisp* shown = pictures_[static_cast<int>(button_.Shown())].Get();
+  IPictureDisp* shown = shown_.Get();
   if (!shown) return;
   ComPtr<IPicture> picture;
   if (FAILED(shown->QueryInterface(IID_IPicture, reinterpret_cast<void**>(&picture)))) return;

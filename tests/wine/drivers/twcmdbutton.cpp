@@ -3,7 +3,8 @@
 //
 //   twcmdbutton api <normal.bmp> <hover.bmp> <down.bmp> <big.bmp>
 //       names and dispatch ids, pictures from files, sizing, property notifications, property
-//       bag and stream round trips, SetMode / SetChk / CheckBox effects on the shown picture
+//       bag and stream round trips, SetMode / SetChk / CheckBox effects on the shown picture, and
+//       new hover and pressed pictures set while they are shown
 //   twcmdbutton events <log> <normal.bmp> <hover.bmp> <down.bmp>
 //       hosts a button at a fixed screen place and writes every event it raises, with the
 //       picture shown at that moment, to the log file until the window is closed (or 60 s pass)
@@ -519,6 +520,15 @@ int Api(wchar_t** files) {
   Put("checkbox.shown", b.Shown());
   b.Call(L"RefreshSkin");
   Put("refresh.checkbox.shown", b.Shown());
+  // A new hover or pressed picture while it is the one shown: the old one stays on screen.
+  b.CallShort(L"SetMode", 1);
+  b.SetPicture(L"PicturePoint", big.Get());
+  Put("hover.newpoint.shown", b.Shown());
+  b.CallShort(L"SetMode", 2);
+  b.SetPicture(L"PictureDown", big.Get());
+  Put("down.newdown.shown", b.Shown());
+  b.SetPicture(L"PicturePoint", hover.Get());
+  b.SetPicture(L"PictureDown", down.Get());
   {
     VARIANT wrong;
     VariantInit(&wrong);
