@@ -152,7 +152,7 @@ TEST_F(ImageButtonTest, OnlyTheLeftButtonClicks) {
 TEST_F(ImageButtonTest, DoubleClickRaisesDblclickWithoutAnotherPress) {
   button.MouseDown(ib::kLeftButton, 15, 15);
   button.MouseUp(ib::kLeftButton, 15, 15);
-  button.DoubleClick();
+  button.DoubleClick(15, 15);
   button.MouseUp(ib::kLeftButton, 15, 15);
   EXPECT_EQ(rec.Take(), (Log{"show PictureDown", "MouseDown 1 15,15", "show PicturePoint", "MouseUp 1 15,15",
                              "Click", "Dblclick", "show PicturePoint", "MouseUp 1 15,15"}));
@@ -168,6 +168,26 @@ TEST_F(ImageButtonTest, MoveOverSurfaceOutsideTheImageShowsNormalWithoutEvent) {
   button.MouseMove(300, 30);
   EXPECT_EQ(rec.Take(), (Log{"show Picture"}));
   EXPECT_TRUE(button.LeaveTimerEnabled());
+}
+
+TEST_F(ImageButtonTest, OnlyPressesOnTheImageCount) {
+  // Smaller pictures leave the control's surface from x = 150 on outside the image.
+  for (Slot slot : {Slot::Hover, Slot::Down, Slot::Normal}) button.SetPicture(slot, TwipSize{150, 150});
+  rec.Take();
+  button.MouseDown(ib::kLeftButton, 150, 30);
+  button.DoubleClick(300, 30);
+  button.MouseUp(ib::kLeftButton, 150, 30);
+  EXPECT_TRUE(rec.Take().empty());
+  EXPECT_FALSE(button.Pressed());
+  EXPECT_EQ(button.Shown(), Slot::Normal);
+  // On the image's last twip column the press counts; a release one twip past it is no click.
+  button.MouseDown(ib::kLeftButton, 149, 30);
+  button.MouseUp(ib::kLeftButton, 150, 30);
+  button.MouseDown(ib::kLeftButton, 149, 30);
+  button.MouseUp(ib::kLeftButton, 149, 30);
+  EXPECT_EQ(rec.Take(), (Log{"show PictureDown", "MouseDown 1 149,30", "show PicturePoint", "MouseUp 1 150,30",
+                             "show PictureDown", "MouseDown 1 149,30", "show PicturePoint", "MouseUp 1 149,30",
+                             "Click"}));
 }
 
 struct LeaveCase {

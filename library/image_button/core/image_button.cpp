@@ -65,6 +65,7 @@ void ImageButton::InitCtlSet() {
 void ImageButton::Resized() { FitControl(); }
 
 void ImageButton::MouseDown(std::int16_t button, double x, double y) {
+  if (!InsideImage(x, y)) return;
   pressed_ = true;
   Show(Slot::Down);
   events_.MouseDown(button, ToEventCoordinate(x), ToEventCoordinate(y));
@@ -81,14 +82,18 @@ void ImageButton::MouseMove(double x, double y) {
 }
 
 void ImageButton::MouseUp(std::int16_t button, double x, double y) {
-  bool click = pressed_ && button == kLeftButton && InsideImage(x, y);
+  const bool onImage = InsideImage(x, y);
+  if (!pressed_ && !onImage) return;
+  const bool click = pressed_ && button == kLeftButton && onImage;
   pressed_ = false;
   Show(Slot::Hover);
   events_.MouseUp(button, ToEventCoordinate(x), ToEventCoordinate(y));
   if (click) events_.Click();
 }
 
-void ImageButton::DoubleClick() { events_.DblClick(); }
+void ImageButton::DoubleClick(double x, double y) {
+  if (InsideImage(x, y)) events_.DblClick();
+}
 
 void ImageButton::LeaveTick(std::int32_t cursorX, std::int32_t cursorY, bool overOwnWindow) {
   if (!timerOn_) return;

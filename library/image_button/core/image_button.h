@@ -87,10 +87,12 @@ class ImageButton {
 
   // Mouse input; positions are relative to the control's top-left corner, in twips. While a
   // button is held the control has the mouse captured, so every move and release reaches it.
+  // Presses and double clicks count only on the image; a release counts on the image or after
+  // a press on it.
   void MouseDown(std::int16_t button, double x, double y);
   void MouseMove(double x, double y);
   void MouseUp(std::int16_t button, double x, double y);
-  void DoubleClick();
+  void DoubleClick(double x, double y);
   // The mouse capture was taken away while a button was held (a modal window, a task switch):
   // the release will go elsewhere, so the press ends here instead of sticking until some later
   // release on the button.

@@ -397,7 +397,7 @@ LRESULT CmdControl::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_LBUTTONDBLCLK:
       SetCapture(hwnd);
-      button_.DoubleClick();
+      button_.DoubleClick(x, y);
       return 0;
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:

@@ -115,7 +115,7 @@ class DrawnButton final : public tw::win::Window<DrawnButton>,
       case WM_LBUTTONDBLCLK:
         // The second press of a double click is a Dblclick, not a press: no second Click.
         SetCapture(hwnd_);
-        core_.DoubleClick();
+        core_.DoubleClick(TwipsX(lp), TwipsY(lp));
         return 0;
       case WM_MOUSEMOVE:
         core_.MouseMove(TwipsX(lp), TwipsY(lp));
