@@ -236,6 +236,7 @@ INSTANTIATE_TEST_SUITE_P(
     Table, Module2Write,
     ::testing::Values(WriteCase{65535, 0, 50, 32750}, WriteCase{65535, 0, 100, 65500},
                       WriteCase{65535, 0, 150, 65535}, WriteCase{65535, 0, -5, 0}, WriteCase{65535, 0, 0, 0},
+                      WriteCase{255, 0, 100, 200}, WriteCase{1023, 0, 100, 1000}, WriteCase{199, 0, 100, 100},
                       // products beyond 32 bits clamp instead of failing
                       WriteCase{65535, 0, kMaxI, 65535}, WriteCase{65535, 0, kMinI, 0},
                       WriteCase{kMaxI, 0, 100, 2147483600}, WriteCase{kMaxI, 0, kMaxI, kMaxI},
@@ -267,6 +268,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ReadCase{65535, 0, 32750, 50}, ReadCase{65535, 0, 65500, 100}, ReadCase{65535, 0, 65535, 100},
                       ReadCase{65535, 0, 0, 0}, ReadCase{65535, 0, 327, 0}, ReadCase{65535, 0, 328, 1},
                       ReadCase{65535, 0, 13107, 20},
+                      // the top of a range the whole factor leaves unwritten reads as 100
+                      ReadCase{255, 0, 200, 100}, ReadCase{255, 0, 255, 100}, ReadCase{255, 0, 101, 50},
+                      ReadCase{1023, 0, 1023, 100}, ReadCase{199, 0, 150, 100},
                       // exact halves: 0.5 -> 0, 1.5 -> 2, 2.5 -> 2
                       ReadCase{200, 0, 1, 0}, ReadCase{200, 0, 3, 2}, ReadCase{200, 0, 5, 2},
                       // raw x 100 beyond 32 bits
@@ -277,15 +281,19 @@ INSTANTIATE_TEST_SUITE_P(
                       // small ranges are read unscaled
                       ReadCase{100, 0, 42, 42}, ReadCase{15, 0, 15, 15}));
 
-TEST(Module2Read, EveryVolumeReadsBackAsItself) {
-  for (std::int32_t minimum : {0, 100}) {
+TEST(Module2Read, EveryVolumeReadsBackAsItselfOnEveryRange) {
+  // Ranges whose maximum is not a multiple of 100 leave the top of the range unwritten; reading
+  // must still give each volume back, or the next tick reports a different one.
+  const std::pair<std::int32_t, std::int32_t> ranges[] = {
+      {0, 255}, {0, 1023}, {0, 65535}, {0, 101}, {0, 199}, {0, 100}, {100, 900}, {-32768, 32767}};
+  for (const auto& [minimum, maximum] : ranges) {
     SimDevice dev;
-    dev.AddLine(kComponentSpeakers, minimum == 0 ? 65535 : 900, true, minimum);
+    dev.AddLine(kComponentSpeakers, maximum, true, minimum);
     Module2 mod(dev);
     ASSERT_TRUE(mod.OpenMixer(0));
     for (std::int32_t v = 0; v <= 100; ++v) {
       mod.SetSlotVolume(0, v);
-      EXPECT_EQ(mod.GetSlotVolume(0), v) << "minimum " << minimum;
+      EXPECT_EQ(mod.GetSlotVolume(0), v) << "range " << minimum << ".." << maximum;
     }
   }
 }

@@ -103,8 +103,11 @@ std::int32_t Module2::GetControlValue(MixerHandle mixer, const MixerControlRecor
     return ClampToInt32(RoundHalfEven(std::clamp(share, 0.0, 100.0)));
   }
   if (record.maximum <= 100) return raw;
-  const double scaled = static_cast<double>(static_cast<std::int64_t>(raw) * 100) / record.maximum;
-  return ClampToInt32(RoundHalfEven(scaled));
+  // The inverse of writing: divide by the same whole factor, so that every volume written reads
+  // back as itself even where the factor leaves the top of the range unused (0..255 is written
+  // 0..200).
+  const double scaled = static_cast<double>(raw) / (record.maximum / 100);
+  return ClampToInt32(RoundHalfEven(std::clamp(scaled, 0.0, 100.0)));
 }
 
 void Module2::CheckSlot(int slot) {

@@ -1,7 +1,8 @@
 // Module2: the process-wide open mixer and the table of the controls looked up when it was
-// opened. Volumes are exchanged on a 0-100 scale. A control whose minimum is 0 is scaled by
-// maximum / 100 when its maximum is above 100 and used as it is otherwise; any other control has
-// 0-100 spread evenly over its range, and reading is the inverse of writing.
+// opened. Volumes are exchanged on a 0-100 scale. A control whose minimum is 0 is scaled by the
+// whole factor maximum / 100 when its maximum is above 100 and used as it is otherwise; any other
+// control has 0-100 spread evenly over its range. Reading is always the inverse of writing, so a
+// volume written reads back as itself.
 #pragma once
 
 #include <array>
