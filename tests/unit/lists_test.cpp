@@ -66,11 +66,18 @@ TEST_F(ListsTest, OnlyARecordWithTheSameStoredTitleIsADuplicateAndLeavesTheFileB
   }
   // Parts of titles, tags, addresses or other lines are new titles.
   for (const std::u16string_view title : {u"Go", u"Googles", u"item", u"txt", u"root", u"a/abc", u"xml version", u"Zed",
-                                      u"a&lt;b", u""}) {
+                                      u"a&lt;b", u" "}) {
     fs.files[kFav] = before;
     EXPECT_EQ(Write(title, u"http://other/"), WriteResult::Written) << ToUtf8(title);
   }
-  EXPECT_EQ(Write(u"", u"http://again/"), WriteResult::Duplicate);
+  // An empty title is refused by any file that holds text, even one without records.
+  for (const std::string& list : {before, kHeader + "</root>\r\n", std::string("\r\n</root>")}) {
+    fs.files[kFav] = list;
+    fs.writes = 0;
+    EXPECT_EQ(Write(u"", u"http://e/"), WriteResult::Duplicate) << list;
+    EXPECT_EQ(fs.files[kFav], list);
+    EXPECT_EQ(fs.writes, 0);
+  }
 }
 
 TEST_F(ListsTest, WithoutAClosingLineNothingIsWrittenAndFailureIsReported) {
@@ -84,10 +91,19 @@ TEST_F(ListsTest, WithoutAClosingLineNothingIsWrittenAndFailureIsReported) {
   EXPECT_NE(m.text, WriteMessage(GameList::Favorites, WriteResult::Written).text);
 }
 
-TEST_F(ListsTest, AClosingTagSharingItsLineReplacesTheWholeLine) {
+TEST_F(ListsTest, WhatSharesTheClosingLineIsKeptOnLinesOfItsOwn) {
+  const std::string a = Record("Abc", "http://a/"), d = Record("Def", "http://d/");
   fs.files[kFav] = "<root></root>";
-  EXPECT_EQ(Write(u"Abc", u"http://a/"), WriteResult::Written);
-  EXPECT_EQ(fs.files[kFav], Record("Abc", "http://a/") + "\r\n</root>\r\n");
+  ASSERT_EQ(Write(u"Abc", u"http://a/"), WriteResult::Written);
+  ASSERT_EQ(Write(u"Def", u"http://d/"), WriteResult::Written);
+  EXPECT_EQ(fs.files[kFav], "<root>\r\n" + a + "\r\n" + d + "\r\n</root>\r\n");
+  // A record on the closing line stays; text after the tag follows the new record; blanks go.
+  fs.files[kFav] = "<root>\r\n" + a + "</root><!-- c -->\r\n";
+  ASSERT_EQ(Write(u"Def", u"http://d/"), WriteResult::Written);
+  EXPECT_EQ(fs.files[kFav], "<root>\r\n" + a + "\r\n" + d + "\r\n<!-- c -->\r\n</root>\r\n");
+  fs.files[kFav] = "<root>\r\n \t</root>\t\r\n";
+  ASSERT_EQ(Write(u"Abc", u"http://a/"), WriteResult::Written);
+  EXPECT_EQ(fs.files[kFav], "<root>\r\n" + a + "\r\n</root>\r\n");
 }
 
 TEST_F(ListsTest, EveryClosingLineGetsACopyOfTheRecord) {
@@ -232,6 +248,15 @@ TEST_F(ListsTest, TheLineBufferHoldsAtMost32767Lines) {
     EXPECT_EQ(fs.files[kFav], before);
     EXPECT_EQ(fs.writes, 0);
   }
+  // A full list is still read whole: a title it holds is already listed, and a record can go.
+  const std::string full = ManyLines(kMaxListLines);
+  fs.files[kFav] = full;
+  EXPECT_EQ(Write(u"g5", u"http://n/"), WriteResult::Duplicate);
+  EXPECT_TRUE(fs.files[kFav] == full);  // (a printed difference of these sizes takes minutes)
+  ASSERT_EQ(DelXMLnode(fs, gbk, kFolder, kFavoritesFile, 1), DeleteResult::Deleted);
+  EXPECT_TRUE(fs.files[kFav] == "<root>\r\n" + full.substr(full.find("\r\n", 8) + 2));
+  fs.files[kFav] = ManyLines(kMaxListLines + 1);
+  EXPECT_EQ(DelXMLnode(fs, gbk, kFolder, kFavoritesFile, 1), DeleteResult::TooLarge);
 }
 
 TEST_F(ListsTest, AFailureAtAnyWriteStepLeavesTheOldFileByteForByte) {
@@ -261,15 +286,26 @@ WriteResult ReferenceInsert(std::u16string_view text, std::u16string_view title,
   const std::size_t last = lines.size();
   std::size_t closings = 0;
   const std::u16string element = u"<txt>" + std::u16string(title) + u"</txt>";
-  for (std::size_t i = 0; i < last; ++i) {
-    if (lines[i].find(u"<item>") != std::u16string::npos && lines[i].find(element) != std::u16string::npos)
+  auto blank = [](const std::u16string& t) { return t.find_first_not_of(u" \t") == std::u16string::npos; };
+  for (std::size_t i = 0; i < last; ++i)
+    if ((title.empty() && !lines[i].empty()) ||
+        (lines[i].find(u"<item>") != std::u16string::npos && lines[i].find(element) != std::u16string::npos))
       return WriteResult::Duplicate;
-    if (lines[i].find(u"</root>") != std::u16string::npos) {
-      lines[i] = std::u16string(record);
-      lines.push_back(u"</root>");
-      ++closings;
+  std::vector<std::u16string> kept;
+  for (std::size_t i = 0; i < last; ++i) {
+    const std::size_t at = lines[i].find(u"</root>");
+    if (at == std::u16string::npos) {
+      kept.push_back(lines[i]);
+      continue;
     }
+    const std::u16string before = lines[i].substr(0, at), after = lines[i].substr(at + 7);
+    if (!blank(before)) kept.push_back(before);
+    kept.emplace_back(record);
+    if (!blank(after)) kept.push_back(after);
+    ++closings;
   }
+  kept.insert(kept.end(), closings, u"</root>");
+  lines.swap(kept);
   if (closings == 0) return WriteResult::NoRootLine;
   if (lines.size() > kMaxListLines) return WriteResult::TooLarge;
   out = JoinLinesCrLf(lines);
@@ -367,6 +403,15 @@ TEST_F(ListsTest, AddToListGivesTheScriptAndTheMessagesOfEachButton) {
     EXPECT_TRUE(again.leftScript.empty());
     EXPECT_EQ(again.message.text, c.already);
     EXPECT_EQ(again.message.icon, MessageIcon::Error);
+
+    // A tab without a caption adds no blank game: the same refusal, the file as it was.
+    const std::string before = fs.files[path];
+    AddOutcome untitled = AddToList(fs, gbk, kFolder, c.list, u"", u"http://u/");
+    EXPECT_EQ(untitled.result, WriteResult::Duplicate);
+    EXPECT_TRUE(untitled.leftScript.empty());
+    EXPECT_EQ(untitled.message.text, c.already);
+    EXPECT_EQ(untitled.message.icon, MessageIcon::Error);
+    EXPECT_EQ(fs.files[path], before);
   }
   // A failed write neither reloads the pane nor says it worked.
   fs.readOnly.insert(kFav);

@@ -93,6 +93,11 @@ void ForLinesHolding(std::string_view bytes, const std::vector<Span>& spans, std
   }
 }
 
+// Only blanks and tabs (bytes that are never part of a double-byte character).
+bool IsBlank(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t'; });
+}
+
 void AppendLine(std::string& out, std::string_view line) {
   out.append(line);
   out.append("\r\n");
@@ -185,6 +190,10 @@ WriteResult InsertRecord(std::string_view bytes, const AnsiCodec& codec, std::u1
   const std::vector<Span> spans = LineSpans(bytes);
   if (spans.size() > kMaxListLines) return WriteResult::TooLarge;
 
+  // An empty title names no game: refused as present wherever the file holds any text at all.
+  if (storedTitle.empty() &&
+      std::any_of(spans.begin(), spans.end(), [](const Span& l) { return l.end > l.begin; }))
+    return WriteResult::Duplicate;
   // A record's title element holding exactly the title's bytes. The element starts and ends with
   // '<', which is never part of a double-byte character, so a hit is the whole title and nothing
   // else.
@@ -204,15 +213,36 @@ WriteResult InsertRecord(std::string_view bytes, const AnsiCodec& codec, std::u1
     return true;
   });
   if (closing.empty()) return WriteResult::NoRootLine;
-  if (spans.size() + closing.size() > kMaxListLines) return WriteResult::TooLarge;
+
+  // What shares a closing line with the tag (the opening tag of a one-line list, a record, a
+  // comment) stays, on lines of its own before and after the new record, so the file stays
+  // well-formed and loses nothing.
+  struct Split {
+    std::string_view before, after;
+  };
+  std::vector<Split> splits;
+  splits.reserve(closing.size());
+  std::size_t total = spans.size() + closing.size();
+  for (std::size_t line : closing) {
+    const std::string_view l = LineOf(bytes, spans[line]);
+    const std::size_t at = l.find(kRootClose);
+    Split split{l.substr(0, at), l.substr(at + kRootClose.size())};
+    if (IsBlank(split.before)) split.before = {};
+    if (IsBlank(split.after)) split.after = {};
+    total += !split.before.empty() + !split.after.empty();
+    splits.push_back(split);
+  }
+  if (total > kMaxListLines) return WriteResult::TooLarge;
 
   out.clear();
-  out.reserve(bytes.size() + closing.size() * (record.size() + kRootClose.size() + 4) + 2 * spans.size());
+  out.reserve(bytes.size() + closing.size() * (record.size() + kRootClose.size() + 8) + 2 * spans.size());
   std::size_t next = 0;
-  for (std::size_t line : closing) {
-    AppendLines(out, bytes, spans, next, line);
+  for (std::size_t i = 0; i < closing.size(); ++i) {
+    AppendLines(out, bytes, spans, next, closing[i]);
+    if (!splits[i].before.empty()) AppendLine(out, splits[i].before);
     AppendLine(out, record);
-    next = line + 1;
+    if (!splits[i].after.empty()) AppendLine(out, splits[i].after);
+    next = closing[i] + 1;
   }
   AppendLines(out, bytes, spans, next, spans.size());
   for (std::size_t i = 0; i < closing.size(); ++i) AppendLine(out, kRootClose);

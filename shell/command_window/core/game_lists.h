@@ -37,7 +37,7 @@ std::u16string RecordLine(std::u16string_view storedTitle, std::u16string_view s
 
 enum class WriteResult {
   Written,      // the record took the place of the closing line
-  Duplicate,    // a record already has this title; nothing written
+  Duplicate,    // a record already has this title, or the title is empty; nothing written
   NoRootLine,   // no line holds "</root>"; nothing written
   NotFound,     // the list file does not exist
   Unreadable,   // it could not be read
@@ -65,8 +65,10 @@ enum class DeleteResult {
 // found on the bytes themselves, and so is a record's title between its tags.
 //
 // InsertRecord refuses (Duplicate) a title that a record already has: a line holding "<item>" and
-// "<txt>" + storedTitle + "</txt>". Otherwise every line that contains "</root>" is replaced by the
-// record and one "</root>" line per replaced line is appended.
+// "<txt>" + storedTitle + "</txt>"; and an empty title whenever a line is not empty. Otherwise every
+// line that contains "</root>" is replaced by the record and one "</root>" line per replaced line
+// is appended. Text that shared such a line with its first "</root>" is kept, unless it is only
+// blanks: what stood before the tag as a line before the record, what followed it as a line after.
 // `out` is only set on Written.
 WriteResult InsertRecord(std::string_view bytes, const AnsiCodec& codec, std::u16string_view storedTitle,
                          std::string_view record, std::string& out);
