@@ -3,16 +3,21 @@
 // text in the system's ANSI code page, and ends. No window, no console, no retry.
 #include <windows.h>
 
+#include "common/win/text_win.h"
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
   // The command line without the program's own path, exactly as the platform passed it, in the
-  // ANSI code page (the terminating zero converted with it).
-  const int n = WideCharToMultiByte(CP_ACP, 0, commandLine, -1, nullptr, 0, nullptr, nullptr);
+  // ANSI code page (the terminating zero converted with it), by the shell's own rule: a character
+  // the code page lacks becomes '?', so a full-width '|' cannot become the command's separator.
+  // Written out here rather than through ToAnsi so that the relay stays free of the C++ library.
+  const DWORD flags = tw::win::ToAnsiFlags();
+  const int n = WideCharToMultiByte(CP_ACP, flags, commandLine, -1, nullptr, 0, nullptr, nullptr);
   char empty[1] = {0};
   char* text = empty;
   if (n > 1) {
     text = static_cast<char*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, static_cast<SIZE_T>(n)));
     if (!text) return 0;
-    WideCharToMultiByte(CP_ACP, 0, commandLine, -1, text, n, nullptr, nullptr);
+    WideCharToMultiByte(CP_ACP, flags, commandLine, -1, text, n, nullptr, nullptr);
   }
 
   HWND form = FindWindowA(nullptr, "FrmQorMess");

@@ -5,9 +5,7 @@ namespace tw::win {
 std::string ToAnsi(std::u16string_view text) {
   if (text.empty()) return {};
   std::wstring w = W(text);
-  // A character the code page lacks becomes '?', not a look-alike: a full-width '＜' must not
-  // turn into markup, nor a full-width quote into a quote. UTF-8 lacks nothing and takes no flag.
-  const DWORD flags = GetACP() == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  const DWORD flags = ToAnsiFlags();
   int n = WideCharToMultiByte(CP_ACP, flags, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
   std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
   if (n > 0) WideCharToMultiByte(CP_ACP, flags, w.data(), static_cast<int>(w.size()), out.data(), n, nullptr, nullptr);

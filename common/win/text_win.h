@@ -19,7 +19,12 @@ inline BSTR ToBstr(std::u16string_view s) {
   return SysAllocStringLen(reinterpret_cast<const OLECHAR*>(s.data()), static_cast<UINT>(s.size()));
 }
 
-std::string ToAnsi(std::u16string_view text);     // CP_ACP; unmappable characters become '?'
+// The flags of every conversion to the ANSI code page: a character the code page lacks becomes
+// '?', not a look-alike, so a full-width '<' cannot turn into markup, a full-width quote into a
+// quote, nor a full-width '|' into a separator. UTF-8 lacks nothing and takes no flag.
+inline DWORD ToAnsiFlags() { return GetACP() == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS; }
+
+std::string ToAnsi(std::u16string_view text);     // CP_ACP with ToAnsiFlags()
 std::u16string FromAnsi(std::string_view bytes);  // CP_ACP
 
 class Win32AnsiCodec : public AnsiCodec {

@@ -51,10 +51,10 @@ class Installation:
         with open(self.path(name), "rb") as f:
             return f.read()
 
-    def brask(self, command_line, timeout_ms=20000):
+    def brask(self, command_line, timeout_ms=20000, extra_env=None):
         """Starts Brask.exe with `"<path>" <command_line>` and waits for it; returns (exit code, ms)."""
         r = h.run([os.path.join(self.dir, "twlaunch.exe"), h.winpath(os.path.join(self.dir, "Brask.exe")), "1",
-                   str(timeout_ms)], extra_env={"TW_LAUNCH_TAIL": command_line}, timeout=60)
+                   str(timeout_ms)], extra_env=dict(extra_env or {}, TW_LAUNCH_TAIL=command_line), timeout=60)
         out = r.stdout.decode("utf-8", errors="replace")
         m = re.search(r"exit=(\d+)\s+ms=([\d.]+)", out)
         if not m or "timeout=1" in out:
@@ -134,6 +134,13 @@ class HostedWindow(unittest.TestCase):
         self.assertEqual(lines[0], 'text="qorzentro://收藏|0/连连看"')
         self.assertEqual(lines[1], "text=Text1")
         self.assertNotIn("refresh", lines)
+
+    def test_a_look_alike_of_the_bar_is_no_separator_under_code_page_1252(self):
+        # Code page 1252 lacks the full-width bar; a best-fit conversion would make it "|".
+        before = self.inst.read("gamefavorites.xml")
+        self.inst.brask('"qorzentro://sub4\uff5c0/"', extra_env={"LANG": "C.UTF-8", "LC_ALL": "C.UTF-8"})
+        self.assertEqual(self.host_lines(2)[:2], ['text="qorzentro://sub4?0/"', "text=Text1"])
+        self.assertEqual(self.inst.read("gamefavorites.xml"), before)
 
     def test_bad_commands_are_ignored_and_the_box_is_reset(self):
         before_fav, before_local = self.inst.read("gamefavorites.xml"), self.inst.read("gamelocal.xml")
