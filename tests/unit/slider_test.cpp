@@ -157,6 +157,25 @@ TEST_F(Drag, SetVolDuringNoDragRaisesNothing) {
   EXPECT_TRUE(rec.volumes.empty());
 }
 
+TEST_F(Drag, TheVolumeShownIsTheOneSetOrTheOneLastReported) {
+  // What a screen reader reads: setVol's knob stands one place right of where a drag reports the
+  // same volume, so the volume cannot be read back from the knob.
+  EXPECT_EQ(s.Volume(), 55);
+  for (std::int32_t v = 0; v <= 100; ++v) {
+    s.setVol(v);
+    EXPECT_EQ(s.Volume(), v);
+  }
+  s.setVol(150);
+  EXPECT_EQ(s.Volume(), 100);
+  s.setVol(-5);
+  EXPECT_EQ(s.Volume(), 0);
+  s.setVol(23);
+  Press();
+  MoveKnobTo(849);
+  EXPECT_EQ(s.Volume(), 40);
+  EXPECT_EQ(rec.volumes, std::vector<float>{40});
+}
+
 class Icons : public ::testing::Test {
  protected:
   Icons() {

@@ -13,6 +13,7 @@ VolumeSlider::VolumeSlider(VolumeSliderEvents* events) : events_(events) {
   At(SliderElement::bg) = {kTrackLeft, -60, kTrackWidth, 300, true};
   At(SliderElement::VOLOFF) = {-15, 0, 270, 225, false};
   At(SliderElement::VOLON) = {0, 0, 240, 210, true};
+  volume_ = static_cast<std::int32_t>(VolumeForKnobLeft(At(SliderElement::volbtn).left));
 }
 
 float VolumeSlider::KnobLeftForVolume(std::int32_t volume) {
@@ -32,7 +33,10 @@ void VolumeSlider::PlaceKnob(float left) {
   At(SliderElement::bg2).width = std::max(0.0f, left - kTrackLeft);
 }
 
-void VolumeSlider::setVol(std::int32_t Volume) { PlaceKnob(KnobLeftForVolume(Volume)); }
+void VolumeSlider::setVol(std::int32_t Volume) {
+  PlaceKnob(KnobLeftForVolume(Volume));
+  volume_ = std::clamp(Volume, 0, 100);
+}
 
 void VolumeSlider::ShowMuted(bool muted) {
   At(SliderElement::VOLOFF).visible = muted;
@@ -65,7 +69,9 @@ void VolumeSlider::DragTo(float x) {
   // A pointer that went past an end takes the knob to that end, however far the last move jumped.
   candidate = std::clamp(candidate, kTrackLeft, kTrackWidth);
   PlaceKnob(candidate);
-  if (events_) events_->VolChange(VolumeForKnobLeft(candidate));
+  const float volume = VolumeForKnobLeft(candidate);
+  volume_ = static_cast<std::int32_t>(volume);
+  if (events_) events_->VolChange(volume);
 }
 
 void VolumeSlider::CancelPress() {

@@ -59,6 +59,11 @@ class VolumeSlider {
   // The press ends without a release (the platform took the mouse away): no click.
   void CancelPress();
 
+  // The volume the knob stands for: the one setVol placed it for (within 0-100), or the one the
+  // last accepted drag move reported. The two mappings differ, so this is no function of the
+  // knob's position alone.
+  std::int32_t Volume() const { return volume_; }
+
   // The topmost visible element under a point, or None.
   SliderElement HitTest(float x, float y) const;
   const SliderRect& Element(SliderElement e) const { return elements_[Index(e)]; }
@@ -83,6 +88,7 @@ class VolumeSlider {
   std::array<SliderRect, kSliderElementCount> elements_;
   bool dragging_ = false;
   SliderElement pressed_ = SliderElement::None;
+  std::int32_t volume_;
 };
 
 }  // namespace tw::volume

@@ -110,8 +110,7 @@ void VolSlider::Changed() {
 void VolSlider::AccDescribe(tw::win::AccInfo& info) {
   info.role = ROLE_SYSTEM_SLIDER;
   info.name = L"音量";
-  const float volume = VolumeSlider::VolumeForKnobLeft(slider_.Element(SliderElement::volbtn).left);
-  info.value = std::to_wstring(std::lround(volume));
+  info.value = std::to_wstring(slider_.Volume());
   const bool muted = slider_.Element(SliderElement::VOLOFF).visible;
   if (muted) info.description = L"静音";
   info.action = muted ? L"Unmute" : L"Mute";

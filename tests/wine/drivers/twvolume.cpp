@@ -15,6 +15,7 @@
 // the exit code is 0 only when every check passed.
 #include <windows.h>
 #include <mmsystem.h>
+#include <oleacc.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -54,6 +55,29 @@ void Check(const char* name, bool ok, const std::string& detail = {}) {
 }
 
 std::string Num(long long v) { return std::to_string(v); }
+
+// The value a screen reader reads from a window's accessible object ("?" when there is none).
+std::string AccValue(HWND hwnd) {
+  static const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  (void)com;
+  IAccessible* acc = nullptr;
+  if (FAILED(AccessibleObjectFromWindow(hwnd, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                        reinterpret_cast<void**>(&acc))) || !acc)
+    return "?";
+  VARIANT self;
+  VariantInit(&self);
+  V_VT(&self) = VT_I4;
+  V_I4(&self) = CHILDID_SELF;
+  BSTR value = nullptr;
+  std::string out = "?";
+  if (SUCCEEDED(acc->get_accValue(self, &value)) && value) {
+    out.clear();
+    for (const OLECHAR* c = value; *c; ++c) out += static_cast<char>(*c < 0x80 ? *c : '?');
+  }
+  SysFreeString(value);
+  acc->Release();
+  return out;
+}
 
 
 // The master volume and mute controls reached through a mixer handle of our own, looked up
@@ -292,6 +316,9 @@ int RunMixer() {
   wiring.StartUp();
   const float startLeft = vol1.slider().Element(tw::volume::SliderElement::volbtn).left;
   Check("startup-places-knob", startLeft == tw::volume::VolumeSlider::KnobLeftForVolume(40), Num(static_cast<long>(startLeft)));
+  // A screen reader reads the volume that placed the knob, not the one a drag to it would report.
+  const std::string placed = AccValue(vol1.hwnd());
+  Check("screen-reader-reads-the-volume-set", placed == "40", placed);
 
   const HWND h = vol1.hwnd();
   SendMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, Point(KnobCentrePixel(vol1.slider()), 7));
@@ -301,6 +328,8 @@ int RunMixer() {
   Check("drag-reports", sliderRec.changes == std::vector<float>{40, 47},
         "n=" + Num(static_cast<long>(sliderRec.changes.size())));
   Check("drag-sets-mixer", other.Volume() == 47 * 655, "raw=" + Num(other.Volume()));
+  const std::string dragged = AccValue(h);
+  Check("screen-reader-reads-the-volume-dragged", dragged == "47", dragged);
   SendMessageW(h, WM_MOUSEMOVE, 0, Point(90, 7));
   Check("move-without-button-ignored", sliderRec.changes.size() == 2);
 
