@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "common/core/text.h"
 #include "shell/hotkeys/core/hotkeys.h"
 
 namespace tw::hotkeys {
@@ -55,11 +56,11 @@ struct Recorder : HookPlatform {
 TEST(SetHotKey, StartUpAndShutDownHookOnceAndUnhook) {
   Recorder r;
   HotKeys keys(r);
-  keys.SetHotKey(1, u"Ctrl,66", u"Add");
+  EXPECT_TRUE(keys.SetHotKey(1, u"Ctrl,66", u"Add"));
   EXPECT_TRUE(keys.hooked());
   EXPECT_EQ(keys.hotMods(), 2u);
   EXPECT_EQ(keys.hotVKey(), 66);
-  keys.SetHotKey(1, u"", u"Del");
+  EXPECT_TRUE(keys.SetHotKey(1, u"", u"Del"));
   EXPECT_FALSE(keys.hooked());
   EXPECT_EQ(keys.hotVKey(), 0);
   std::vector<std::string> want{"hook", "register 1 2 66", "unhook", "unregister 1"};
@@ -69,8 +70,8 @@ TEST(SetHotKey, StartUpAndShutDownHookOnceAndUnhook) {
 TEST(SetHotKey, SecondAddDoesNotHookAgain) {
   Recorder r;
   HotKeys keys(r);
-  keys.SetHotKey(1, u"Ctrl,66", u"Add");
-  keys.SetHotKey(2, u"Shift+Alt,120", u"Add");
+  ASSERT_TRUE(keys.SetHotKey(1, u"Ctrl,66", u"Add"));
+  ASSERT_TRUE(keys.SetHotKey(2, u"Shift+Alt,120", u"Add"));
   std::vector<std::string> want{"hook", "register 1 2 66", "register 2 5 120"};
   EXPECT_EQ(r.calls, want);
   EXPECT_EQ(keys.hotId(), 2);
@@ -79,22 +80,35 @@ TEST(SetHotKey, SecondAddDoesNotHookAgain) {
 TEST(SetHotKey, UnknownActionLeavesTheWindowAlone) {
   Recorder r;
   HotKeys keys(r);
-  keys.SetHotKey(1, u"Ctrl,66", u"add");
-  keys.SetHotKey(1, u"Ctrl,66", u"Remove");
+  EXPECT_TRUE(keys.SetHotKey(1, u"Ctrl,66", u"add"));
+  EXPECT_TRUE(keys.SetHotKey(1, u"Ctrl,66", u"Remove"));
   EXPECT_TRUE(r.calls.empty());
   EXPECT_FALSE(keys.hooked());
   // A later real Add still hooks exactly once.
-  keys.SetHotKey(1, u"Ctrl,66", u"Add");
+  ASSERT_TRUE(keys.SetHotKey(1, u"Ctrl,66", u"Add"));
   EXPECT_EQ(r.calls.front(), "hook");
   EXPECT_EQ(r.calls.size(), 2u);
 }
 
-TEST(SetHotKey, MalformedKeyIsNotRegisteredButTheHookIsKept) {
+TEST(SetHotKey, MalformedKeyIsAnErrorBeforeAnythingChanges) {
   Recorder r;
   HotKeys keys(r);
-  keys.SetHotKey(1, u"Ctrl,B", u"Add");
-  EXPECT_EQ(r.calls, std::vector<std::string>{"hook"});
+  for (const std::u16string_view text : {u"Ctrl,", u"Ctrl,B"}) {
+    EXPECT_FALSE(keys.SetHotKey(1, text, u"Add")) << ToUtf8(text);
+    EXPECT_TRUE(r.calls.empty());
+    EXPECT_FALSE(keys.hooked());
+    EXPECT_EQ(keys.hotMods(), 0u);
+  }
+  // Once added, a malformed text neither replaces the key nor unhooks the window.
+  ASSERT_TRUE(keys.SetHotKey(1, u"Ctrl,66", u"Add"));
+  r.calls.clear();
+  EXPECT_FALSE(keys.SetHotKey(2, u"Shift,", u"Add"));
+  EXPECT_FALSE(keys.SetHotKey(1, u"Alt,x", u"Del"));
+  EXPECT_TRUE(r.calls.empty());
   EXPECT_TRUE(keys.hooked());
+  EXPECT_EQ(keys.hotId(), 1);
+  EXPECT_EQ(keys.hotMods(), 2u);
+  EXPECT_EQ(keys.hotVKey(), 66);
 }
 
 TEST(BossKey, OnlyHotKeyOneCounts) {

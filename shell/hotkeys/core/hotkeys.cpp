@@ -60,11 +60,12 @@ KeyText ParseKeyText(std::u16string_view text) {
   return k;
 }
 
-void HotKeys::SetHotKey(std::int32_t id, std::u16string_view keyText, std::u16string_view action) {
+bool HotKeys::SetHotKey(std::int32_t id, std::u16string_view keyText, std::u16string_view action) {
   const bool add = action == u"Add";
   const bool del = action == u"Del";
-  if (!add && !del) return;
-  KeyText key = ParseKeyText(keyText);
+  if (!add && !del) return true;
+  const KeyText key = ParseKeyText(keyText);
+  if (!key.valid) return false;
   hotId_ = 0;
   hotMods_ = 0;
   hotVKey_ = 0;
@@ -73,13 +74,14 @@ void HotKeys::SetHotKey(std::int32_t id, std::u16string_view keyText, std::u16st
   if (add) {
     hotMods_ = key.mods;
     hotVKey_ = key.vkey;
-    if (key.valid) platform_.Register(hotId_, hotMods_, hotVKey_);
+    platform_.Register(hotId_, hotMods_, hotVKey_);
     hooked_ = true;
   } else {
     platform_.RestoreHook();
     platform_.Unregister(hotId_);
     hooked_ = false;
   }
+  return true;
 }
 
 }  // namespace tw::hotkeys

@@ -40,8 +40,9 @@ class HotKeys {
 
   // action "Add" registers keyText under id and hooks the window; "Del" unhooks and unregisters id.
   // Any other action changes nothing (it would hook the window without recording it, and a second
-  // hook would then chain to itself).
-  void SetHotKey(std::int32_t id, std::u16string_view keyText, std::u16string_view action);
+  // hook would then chain to itself). A key text whose part after the comma is not a decimal
+  // number is the caller's error: false, before the hook, the hot key or the state is touched.
+  [[nodiscard]] bool SetHotKey(std::int32_t id, std::u16string_view keyText, std::u16string_view action);
 
   // True when a window message is the boss key: the window and the tray icon are then toggled.
   static bool IsBossKey(std::uint32_t msg, std::uintptr_t wparam) {

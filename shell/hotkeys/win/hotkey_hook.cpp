@@ -28,9 +28,10 @@ std::function<void()> g_onBossKey;
 
 }  // namespace
 
-void SetHotKey(HWND hwnd, std::int32_t id, const std::u16string& keyText, const std::u16string& action) {
+bool SetHotKey(HWND hwnd, std::int32_t id, const std::u16string& keyText, const std::u16string& action) {
+  if (!ParseKeyText(keyText).valid) return false;  // not even the window changes
   g_hook.hwnd = hwnd;
-  g_keys.SetHotKey(id, keyText, action);
+  return g_keys.SetHotKey(id, keyText, action);
 }
 
 void SetBossKeyHandler(std::function<void()> onBossKey) { g_onBossKey = std::move(onBossKey); }

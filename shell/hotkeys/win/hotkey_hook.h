@@ -10,7 +10,8 @@ namespace tw::hotkeys {
 
 // SetHotKey on the main window `hwnd`: "Add" hooks the window procedure and registers the key,
 // "Del" restores the procedure and unregisters it. `onBossKey` runs for every press of hot key 1.
-void SetHotKey(HWND hwnd, std::int32_t id, const std::u16string& keyText, const std::u16string& action);
+// False, with nothing changed, for a key text whose part after the comma is not a decimal number.
+bool SetHotKey(HWND hwnd, std::int32_t id, const std::u16string& keyText, const std::u16string& action);
 void SetBossKeyHandler(std::function<void()> onBossKey);
 
 // The installed window procedure.
