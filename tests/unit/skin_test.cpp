@@ -104,5 +104,17 @@ TEST(Frame, HitTestFindsButtonsCaptionBordersAndClient) {
   EXPECT_EQ(HitTest(s, 800, 600, 1, 300, false), Hit::Client);  // maximised: no resizing
 }
 
+TEST(Frame, EachBorderIsExactlyItsWidthWide) {
+  Skin s;  // border 4: pixels 0-3 and width-4 .. width-1
+  EXPECT_EQ(HitTest(s, 800, 600, 800 - 4, 300, true), Hit::Right);
+  EXPECT_EQ(HitTest(s, 800, 600, 800 - 4 - 1, 300, true), Hit::Client);
+  EXPECT_EQ(HitTest(s, 800, 600, 3, 300, true), Hit::Left);
+  EXPECT_EQ(HitTest(s, 800, 600, 4, 300, true), Hit::Client);
+  EXPECT_EQ(HitTest(s, 800, 600, 300, 600 - 4, true), Hit::Bottom);
+  EXPECT_EQ(HitTest(s, 800, 600, 300, 600 - 4 - 1, true), Hit::Client);
+  EXPECT_EQ(HitTest(s, 800, 600, 300, 3, true), Hit::Top);
+  EXPECT_EQ(HitTest(s, 800, 600, 300, 4, true), Hit::Caption);
+}
+
 }  // namespace
 }  // namespace tw::skin

@@ -50,6 +50,12 @@ TEST(Twips, FifteenTwipsPerPixelAtStandardDpi) {
   EXPECT_EQ(TwipsToPixels(15, 96), 1);
   EXPECT_EQ(TwipsToPixels(-30, 96), -2);
   EXPECT_EQ(TwipsToPixels(1440, 144), 144);
+  // Twips that are no whole number of pixels go to the nearest one, either way and either sign.
+  EXPECT_EQ(TwipsToPixels(1000, 96), 67);   // 66.67
+  EXPECT_EQ(TwipsToPixels(-1000, 96), -67);
+  EXPECT_EQ(TwipsToPixels(7, 96), 0);       // 0.47
+  EXPECT_EQ(TwipsToPixels(8, 96), 1);       // 0.53
+  EXPECT_EQ(TwipsToPixels(1000, 144), 100);
   EXPECT_EQ(PixelsToTwips(169, 96), 2535);
 }
 
