@@ -81,6 +81,11 @@ class PosixFileSystem : public tw::FileSystem {
     return tw::FileStatus::Ok;
   }
   bool Exists(const std::u16string& path) override { return ::access(Narrow(path).c_str(), F_OK) == 0; }
+  std::optional<std::chrono::system_clock::time_point> LastWriteTime(const std::u16string& path) override {
+    struct stat st;
+    if (::stat(Narrow(path).c_str(), &st) != 0) return std::nullopt;
+    return std::chrono::system_clock::from_time_t(st.st_mtime);
+  }
 };
 
 // Code page 936 through lookup tables, as the platform converts (the tests' iconv codec builds the

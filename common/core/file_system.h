@@ -3,6 +3,7 @@
 // with fault injection and an iconv codec.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -38,6 +39,9 @@ class FileSystem {
   // takes its place, so a failure at any point leaves the old file byte for byte.
   virtual FileStatus ReplaceAll(const std::u16string& path, std::string_view bytes) = 0;
   virtual bool Exists(const std::u16string& path) = 0;
+  // When the file was last written, on the system clock; nothing when it does not exist or its
+  // time cannot be read.
+  virtual std::optional<std::chrono::system_clock::time_point> LastWriteTime(const std::u16string& path) = 0;
 };
 
 const char* FileStatusName(FileStatus s);

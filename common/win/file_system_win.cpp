@@ -101,4 +101,17 @@ bool Win32FileSystem::Exists(const std::u16string& path) {
   return f.ok();
 }
 
+std::optional<std::chrono::system_clock::time_point> Win32FileSystem::LastWriteTime(const std::u16string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(W(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+  // File times count 100 ns from 1601; the system clock counts from 1970.
+  constexpr long long k1601To1970 = 116444736000000000LL;
+  ULARGE_INTEGER ticks;
+  ticks.LowPart = data.ftLastWriteTime.dwLowDateTime;
+  ticks.HighPart = data.ftLastWriteTime.dwHighDateTime;
+  using Ticks = std::chrono::duration<long long, std::ratio<1, 10000000>>;
+  Ticks sinceEpoch(static_cast<long long>(ticks.QuadPart) - k1601To1970);
+  return std::chrono::system_clock::time_point(std::chrono::duration_cast<std::chrono::system_clock::duration>(sinceEpoch));
+}
+
 }  // namespace tw::win

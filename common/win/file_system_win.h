@@ -11,6 +11,7 @@ class Win32FileSystem : public FileSystem {
   FileStatus ReadAll(const std::u16string& path, std::string& bytes, std::uint64_t maxBytes) override;
   FileStatus ReplaceAll(const std::u16string& path, std::string_view bytes) override;
   bool Exists(const std::u16string& path) override;
+  std::optional<std::chrono::system_clock::time_point> LastWriteTime(const std::u16string& path) override;
 };
 
 }  // namespace tw::win

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -56,6 +57,9 @@ INSTANTIATE_TEST_SUITE_P(Table, RoundTest,
                                            RoundCase{-2147483648.0, -2147483647 - 1},
                                            RoundCase{1e12, std::nullopt}));
 
+// Some moment well after the system clock's epoch.
+const std::chrono::system_clock::time_point kNow{std::chrono::hours(24 * 365 * 56)};
+
 LineFile Lines(std::vector<std::u16string> lines) { return LineFile{FileStatus::Ok, std::move(lines)}; }
 LineFile Missing() { return LineFile{FileStatus::NotFound, {}}; }
 
@@ -100,26 +104,41 @@ TEST(ShellUpdateCheckTest, ReadsBothFilesUnderTheInstallationFolder) {
   test::IconvCodec codec;
   fs.files[u"C:\\T\\data\\system\\verinfo.dat"] = "100\r\n105\r\n";
   fs.files[u"C:\\T\\data\\updata.tmp"] = "105\r106";
-  EXPECT_EQ(ShellUpdateCheck(fs, codec, u"C:\\T", 8), CheckOutcome::Update);
+  EXPECT_EQ(ShellUpdateCheck(fs, codec, u"C:\\T", 8, kNow), CheckOutcome::Update);
   fs.files[u"C:\\T\\data\\updata.tmp"] = "105\r\n";
-  EXPECT_EQ(ShellUpdateCheck(fs, codec, u"C:\\T", 5), CheckOutcome::NoUpdate);
+  EXPECT_EQ(ShellUpdateCheck(fs, codec, u"C:\\T", 5, kNow), CheckOutcome::NoUpdate);
   fs.files[u"C:\\T\\data\\system\\verinfo.dat"] = "100\n105\n";
   fs.files[u"C:\\T\\data\\updata.tmp"] = "106\n";
-  EXPECT_EQ(ShellUpdateCheck(fs, codec, u"C:\\T", 4), CheckOutcome::Update);
+  EXPECT_EQ(ShellUpdateCheck(fs, codec, u"C:\\T", 4, kNow), CheckOutcome::Update);
   fs.files.erase(u"C:\\T\\data\\updata.tmp");
-  EXPECT_EQ(ShellUpdateCheck(fs, codec, u"C:\\T", 4), CheckOutcome::CouldNotCheck);
+  EXPECT_EQ(ShellUpdateCheck(fs, codec, u"C:\\T", 4, kNow), CheckOutcome::CouldNotCheck);
 }
 
-TEST(ShellUpdateCheckTest, AnEarlierCopyOrAVersionTheUpdaterFailedOnCloseNothing) {
+TEST(ShellUpdateCheckTest, AnEarlierCopyOrAVersionTheUpdaterFailedOnLessThanADayAgoCloseNothing) {
+  using std::chrono::hours;
+  using std::chrono::seconds;
   test::MemoryFileSystem fs;
   test::IconvCodec codec;
+  const std::u16string note = u"C:\\T\\data\\updfail.dat";
   fs.files[u"C:\\T\\data\\system\\verinfo.dat"] = "105\r\n";
   fs.files[u"C:\\T\\data\\updata.tmp"] = "106\r\n";
-  EXPECT_EQ(ShellUpdateCheck(fs, codec, u"C:\\T", 0), CheckOutcome::NotFetched);
-  fs.files[u"C:\\T\\data\\updfail.dat"] = "106.0\r\n";
-  EXPECT_EQ(ShellUpdateCheck(fs, codec, u"C:\\T", 5), CheckOutcome::FailedBefore);
+  EXPECT_EQ(ShellUpdateCheck(fs, codec, u"C:\\T", 0, kNow), CheckOutcome::NotFetched);
+  fs.files[note] = "106.0\r\n";
+  fs.writeTimes[note] = kNow - hours(24) + seconds(1);
+  EXPECT_EQ(ShellUpdateCheck(fs, codec, u"C:\\T", 5, kNow), CheckOutcome::FailedBefore);
+  // A day after it was written the note no longer counts: the version is announced again.
+  fs.writeTimes[note] = kNow - hours(24);
+  EXPECT_EQ(ShellUpdateCheck(fs, codec, u"C:\\T", 5, kNow), CheckOutcome::Update);
+  // A clock put back holds it no longer than a day either.
+  fs.writeTimes[note] = kNow + hours(24) - seconds(1);
+  EXPECT_EQ(ShellUpdateCheck(fs, codec, u"C:\\T", 5, kNow), CheckOutcome::FailedBefore);
+  fs.writeTimes[note] = kNow + hours(24);
+  EXPECT_EQ(ShellUpdateCheck(fs, codec, u"C:\\T", 5, kNow), CheckOutcome::Update);
+  fs.writeTimes.erase(note);  // a time that cannot be read
+  EXPECT_EQ(ShellUpdateCheck(fs, codec, u"C:\\T", 5, kNow), CheckOutcome::Update);
+  fs.writeTimes[note] = kNow;
   fs.files[u"C:\\T\\data\\updata.tmp"] = "107\r\n";
-  EXPECT_EQ(ShellUpdateCheck(fs, codec, u"C:\\T", 5), CheckOutcome::Update);
+  EXPECT_EQ(ShellUpdateCheck(fs, codec, u"C:\\T", 5, kNow), CheckOutcome::Update);
 }
 
 const std::string kSigHex = "00" + std::string(124, 'a') + "Ff";
@@ -263,16 +282,17 @@ TEST_F(UpdaterFlowTest, InstalledVersionIsRoundedHalfToEven) {
   EXPECT_EQ(flow.state(), UpdaterFlow::State::Waiting);  // 104.6 > 104: the published number is not rounded
 
   // Where the rounding makes it up to date while the shell, comparing 104.6 as it stands, saw an
-  // update, the shell is told not to close for that version again.
+  // update, the shell is told not to close for that version again for a day.
   test::MemoryFileSystem files;
+  files.now = kNow;  // the updater writes its note now
   files.files[u"C:\\T\\data\\system\\verinfo.dat"] = "104.6\r\n";
   files.files[u"C:\\T\\data\\updata.tmp"] = "105\r\n";
-  EXPECT_EQ(ShellUpdateCheck(files, codec, u"C:\\T", 5), CheckOutcome::Update);
+  EXPECT_EQ(ShellUpdateCheck(files, codec, u"C:\\T", 5, kNow), CheckOutcome::Update);
   UpdaterFlow again(view, files, codec, u"C:\\T", u"http://127.0.0.1:9");
   again.Load();
   again.InfoComplete(5);
   EXPECT_EQ(again.state(), UpdaterFlow::State::UpToDate);
-  EXPECT_EQ(ShellUpdateCheck(files, codec, u"C:\\T", 5), CheckOutcome::FailedBefore);
+  EXPECT_EQ(ShellUpdateCheck(files, codec, u"C:\\T", 5, kNow), CheckOutcome::FailedBefore);
 }
 
 TEST_F(UpdaterFlowTest, FailedInfoDownloadWithNoEarlierCopyShowsTheFailure) {

@@ -4,7 +4,9 @@ and opened (seen through the test prefix's installer-package opener) when its si
 a tampered, foreign-signed or unsigned package is removed and never opened, the same version is up
 to date, an unreachable portal and a failed or stalled package download are reported, an unreadable
 installed version is not checked, closing is refused while the package downloads, and the shell
-stays open when the update information did not arrive or the updater cannot be started."""
+stays open when the update information did not arrive, the updater cannot be started, or the
+updater failed on that version less than a day ago (and announces it again once that note is a
+day old)."""
 import os
 import re
 import shutil
@@ -354,6 +356,33 @@ class UpdaterTest(unittest.TestCase):
         self.assertTrue(harness.opened_log()[0].lower().endswith("\\data\\zentronew.msi"), harness.opened_log())
         self.assertEqual(self.paths()[0], "/updatainfo.txt")
         self.assertIn("/ZentroVrindle.msi", self.paths())
+
+    def test_shell_announces_a_version_again_once_its_failure_note_is_a_day_old(self):
+        self.installed(b"105\r\n")
+        self.serve({"/updatainfo.txt": (b"106\r\n", 200, None)})
+        note, info = os.path.join(self.data, "updfail.dat"), os.path.join(self.data, "updata.tmp")
+        with open(note, "wb") as f:
+            f.write(b"106\r\n")
+        day = 24 * 3600
+        # A note under a day old: the shell stays open and says nothing.
+        written = time.time() - day + 600
+        os.utime(note, (written, written))
+        self.start_shell()
+        shell = harness.wait_until(lambda: harness.probe("find", SHELL_CAPTION, "*"), 30, 0.2, "the shell's window")
+        harness.wait_until(lambda: os.path.exists(info), 30, 0.2, "the update information")
+        # The check runs in the handler that saved the file: once the window answers, it is over.
+        self.assertEqual(harness.probe("send", shell[0]["hwnd"], 0, 0, 0)[0]["ok"], "1")  # WM_NULL
+        self.assertFalse(harness.probe("find", SHELL_TITLE, "#32770"))
+        self.assertIsNone(self.proc.poll())
+        harness.probe("post", shell[0]["hwnd"], WM_CLOSE, 0, 0)
+        self.proc.wait(30)
+        # A day old: the version is announced again.
+        os.remove(info)
+        written = time.time() - day - 60
+        os.utime(note, (written, written))
+        self.start_shell()
+        recs = harness.wait_until(lambda: harness.probe("find", SHELL_TITLE, "#32770"), 30, 0.2, "the shell's message")
+        self.assertIn(SHELL_MESSAGE, [c.get("text", "") for c in harness.probe("children", recs[0]["hwnd"])])
 
     def test_shell_stays_open_without_a_message_when_up_to_date(self):
         self.installed(b"1.10\r\n")

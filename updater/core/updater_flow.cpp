@@ -67,7 +67,7 @@ void UpdaterFlow::InfoComplete(std::int32_t) {
     state_ = State::UpToDate;
     view_.SetStatus(kStatusUpToDate);
     // The shell compares the installed number as it stands, this side rounded: where the two
-    // disagree, the shell must not close again for a version that is not coming.
+    // disagree, the shell must not close again at once for a version that is not coming.
     if (!publishedVersion_.empty()) NoteVersionNotBroughtIn();
   }
 }
@@ -111,7 +111,7 @@ void UpdaterFlow::PackageComplete(std::int32_t bytes) {
     return;
   }
   // Whether the installer then goes through is out of sight: should it be cancelled or fail,
-  // the shell must not close again and again for this version. Once it is installed, the note
+  // the shell must not close again at once for this version. Once it is installed, the note
   // no longer counts (the shell reads it only for a version above the installed one).
   NoteVersionNotBroughtIn();
   if (!view_.OpenFile(package)) {

@@ -90,9 +90,10 @@ class UpdaterFlow {
   std::optional<PackageSignature> signature_;  // and its signature of the package
 
   // The package failed to come in: the window says so and can be closed, and the shell is told
-  // not to close for this version again.
+  // not to close for this version again for a day.
   void PackageFailed(const std::u16string& status, const std::u16string& message);
-  // Writes the failure note: the shell is not to close for the published version again.
+  // Writes the failure note: the shell does not close for the published version again until the
+  // note is a day old.
   void NoteVersionNotBroughtIn();
 };
 

@@ -100,13 +100,17 @@ CheckOutcome CompareForShell(const LineFile& installed, const LineFile& publishe
 }
 
 CheckOutcome ShellUpdateCheck(FileSystem& fs, const AnsiCodec& codec, const std::u16string& installFolder,
-                              std::int32_t downloadedBytes, char16_t decimalSeparator) {
+                              std::int32_t downloadedBytes, std::chrono::system_clock::time_point now,
+                              char16_t decimalSeparator) {
   if (downloadedBytes <= 0) return CheckOutcome::NotFetched;
   LineFile installed = ReadLineFile(fs, codec, installFolder + kInstalledVersionFile);
   LineFile published = ReadLineFile(fs, codec, installFolder + kUpdateInfoFile);
   CheckOutcome outcome = CompareForShell(installed, published, decimalSeparator);
   if (outcome != CheckOutcome::Update) return outcome;
-  LineFile note = ReadLineFile(fs, codec, installFolder + kFailedUpdateNote);
+  const std::u16string notePath = installFolder + kFailedUpdateNote;
+  auto written = fs.LastWriteTime(notePath);
+  if (!written || now - *written >= kFailedUpdateNoteLife || *written - now >= kFailedUpdateNoteLife) return outcome;
+  LineFile note = ReadLineFile(fs, codec, notePath);
   auto noted = LastLine(note);
   auto notedNumber = noted ? ParseVersionNumber(*noted, decimalSeparator) : std::nullopt;
   auto remote = ParseVersionNumber(*LastLine(published), decimalSeparator);

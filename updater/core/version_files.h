@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -22,8 +23,11 @@ inline constexpr char16_t kUpdateInfoAddress[] = u"/updatainfo.txt";  // under t
 inline constexpr char16_t kUpdaterProgram[] = u"\\Feltram.exe";
 // Left by the updater for a published version it could not bring in, found no newer than the
 // installed one, or opened the installer of (whether that installation goes through is out of
-// its sight): that version's number.
+// its sight): that version's number. The shell leaves that version unannounced while the note is
+// younger than kFailedUpdateNoteLife by its last-write time, so a failure keeps the shell from
+// closing again at once without switching the update off for good.
 inline constexpr char16_t kFailedUpdateNote[] = u"\\data\\updfail.dat";
+inline constexpr std::chrono::hours kFailedUpdateNoteLife{24};
 
 // A decimal number as written in a version file: optional blanks, optional sign, digits with at
 // most one decimal separator (the user's locale's), at least one digit. Anything else is not a number.
@@ -56,7 +60,7 @@ enum class CheckOutcome {
   Update,         // a newer version is published
   CouldNotCheck,  // a file is missing or unreadable, or a version is not a number: no update
   NotFetched,     // the update information did not arrive this time: an earlier copy says nothing
-  FailedBefore,   // the updater already failed to bring this published version in
+  FailedBefore,   // the updater failed to bring this published version in less than a day ago
 };
 
 // Installed version: its last line, 0 when it has none. Published version: its last line; a file
@@ -65,9 +69,12 @@ CheckOutcome CompareForShell(const LineFile& installed, const LineFile& publishe
 
 // After the download of the update information reported `downloadedBytes` (0 after a failure):
 // reads both files under the installation folder and compares them as above. An update whose
-// published version the updater's failure note names is FailedBefore.
+// published version the updater's failure note names is FailedBefore while the note was written
+// less than kFailedUpdateNoteLife before `now` (or after it by less than that, should the clock
+// have been put back); an older note, or one whose time cannot be read, no longer counts.
 CheckOutcome ShellUpdateCheck(FileSystem& fs, const AnsiCodec& codec, const std::u16string& installFolder,
-                              std::int32_t downloadedBytes, char16_t decimalSeparator = u'.');
+                              std::int32_t downloadedBytes, std::chrono::system_clock::time_point now,
+                              char16_t decimalSeparator = u'.');
 
 // What the shell shows before it starts the updater and closes.
 inline constexpr char16_t kShellUpdateMessage[] = u"\u5DF2\u53D1\u73B0\u66F4\u65B0\u7684\u7248\u672C,"

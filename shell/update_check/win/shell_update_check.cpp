@@ -1,5 +1,7 @@
 #include "shell/update_check/win/shell_update_check.h"
 
+#include <chrono>
+
 #include "build_config.h"
 #include "common/win/dfiles_host.h"
 #include "common/win/file_system_win.h"
@@ -33,7 +35,9 @@ void ShellUpdateCheck::OnDownloadComplete(std::int32_t bytes) {
   checked_ = true;
   win::Win32FileSystem fs;
   win::Win32AnsiCodec codec;
-  if (update::ShellUpdateCheck(fs, codec, folder_, bytes, win::DecimalSeparator()) != update::CheckOutcome::Update) return;
+  if (update::ShellUpdateCheck(fs, codec, folder_, bytes, std::chrono::system_clock::now(), win::DecimalSeparator()) !=
+      update::CheckOutcome::Update)
+    return;
   std::wstring text = win::W(update::kShellUpdateMessage), title = win::W(update::kShellUpdateTitle);
   MessageBoxW(owner_, text.c_str(), title.c_str(), MB_OK | MB_ICONINFORMATION);
   if (win::ShellOpen(folder_ + update::kUpdaterProgram, u"") <= 32) {

@@ -70,7 +70,14 @@ FileStatus MemoryFileSystem::ReplaceAll(const std::u16string& path, std::string_
   temp.assign(bytes);
   if (failRename) return FileStatus::WriteFailed;
   files[path] = std::move(temp);
+  writeTimes[path] = now;
   return FileStatus::Ok;
+}
+
+std::optional<std::chrono::system_clock::time_point> MemoryFileSystem::LastWriteTime(const std::u16string& path) {
+  auto it = writeTimes.find(path);
+  if (!files.count(path) || it == writeTimes.end()) return std::nullopt;
+  return it->second;
 }
 
 }  // namespace tw::test

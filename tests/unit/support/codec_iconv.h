@@ -2,6 +2,7 @@
 // GBK) and an in-memory file system that can fail at any step.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <map>
@@ -27,6 +28,8 @@ class MemoryFileSystem : public FileSystem {
   FileStatus ReadAll(const std::u16string& path, std::string& bytes, std::uint64_t maxBytes) override;
   FileStatus ReplaceAll(const std::u16string& path, std::string_view bytes) override;
   bool Exists(const std::u16string& path) override { return files.count(path) != 0; }
+  // The time ReplaceAll last wrote the file, or one a test set.
+  std::optional<std::chrono::system_clock::time_point> LastWriteTime(const std::u16string& path) override;
 
   std::map<std::u16string, std::string> files;
   std::set<std::u16string> readOnly;    // writes to these fail with ReadOnly
@@ -37,6 +40,9 @@ class MemoryFileSystem : public FileSystem {
   // When set, the final rename fails after the temporary copy was written.
   bool failRename = false;
   int writes = 0;
+  // The clock ReplaceAll stamps its files with, and the stamps.
+  std::chrono::system_clock::time_point now{};
+  std::map<std::u16string, std::chrono::system_clock::time_point> writeTimes;
 };
 
 }  // namespace tw::test
