@@ -11,4 +11,8 @@ namespace tw::win {
 // Returns the shell's result code (greater than 32 on success).
 std::intptr_t ShellOpen(const std::u16string& file, const std::u16string& parameters);
 
+// The same open through ShellExecuteEx, handing back in `process` the process it started
+// (nullptr when none was started, or the open failed); the caller closes it with CloseHandle.
+std::intptr_t ShellOpen(const std::u16string& file, const std::u16string& parameters, void** process);
+
 }  // namespace tw::win

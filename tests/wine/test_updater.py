@@ -1,12 +1,12 @@
 """The updater Feltram.exe under Wine, with the portal's address answered by a scripted server this
 test runs on the portal's loopback port: a newer version is downloaded with a counting status line
 and opened (seen through the test prefix's installer-package opener) when its signature verifies,
-a tampered, foreign-signed or unsigned package is removed and never opened, the same version is up
-to date, an unreachable portal and a failed or stalled package download are reported, an unreadable
-installed version is not checked, closing is refused while the package downloads, and the shell
-stays open when the update information did not arrive, the updater cannot be started, or the
-updater failed on that version less than a day ago (and announces it again once that note is a
-day old)."""
+a tampered, foreign-signed or unsigned package is removed and never opened, the verified package
+stays closed to writers until the installer has it, the same version is up to date, an unreachable
+portal and a failed or stalled package download are reported, an unreadable installed version is
+not checked, closing is refused while the package downloads, and the shell stays open when the
+update information did not arrive, the updater cannot be started, or the updater failed on that
+version less than a day ago (and announces it again once that note is a day old)."""
 import os
 import re
 import shutil
@@ -325,6 +325,19 @@ class UpdaterTest(unittest.TestCase):
                 self.assertEqual(harness.opened_log(), [])
                 with open(os.path.join(self.data, "updfail.dat"), "rb") as f:
                     self.assertEqual(f.read(), b"106\r\n")
+
+    def test_verified_package_is_closed_to_writers_until_the_installer_has_it(self):
+        # The test opener stands in for the installer and for another program at once: it
+        # reads the package, and tries to open it for writing and to rename it.
+        self.installed(b"105\r\n")
+        self.serve({"/updatainfo.txt": (self.signed(b"106\r\n"), 200, None),
+                    "/ZentroVrindle.msi": (self.package, 200, None)})
+        self.start({"TW_OPEN_TRY_WRITE": "1"})
+        opened = harness.wait_until(harness.opened_log, 40, 0.2, "the package to be opened")
+        self.assertTrue(opened[0].lower().endswith("\\data\\zentronew.msi\tread=ok write=no rename=no"), opened)
+        self.proc.wait(20)
+        with open(os.path.join(self.data, "Zentronew.msi"), "rb") as f:
+            self.assertEqual(f.read(), self.package)
 
     def test_unreadable_installed_version_is_not_checked(self):
         self.installed(b"version one\r\n")

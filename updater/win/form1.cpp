@@ -44,11 +44,8 @@ UINT StallLimitMs() {
   return ms > 0 && ms < static_cast<long>(kStallLimitMs) ? static_cast<UINT>(ms) : kStallLimitMs;
 }
 
-// SHA-256 of a file through CNG; false when it cannot be read.
-bool HashFile(const std::u16string& path, UCHAR (&digest)[32]) {
-  HANDLE file = CreateFileW(win::W(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+// SHA-256 of an open file from its start through CNG; false when it cannot be read.
+bool HashFile(HANDLE file, UCHAR (&digest)[32]) {
   BCRYPT_ALG_HANDLE alg = nullptr;
   BCRYPT_HASH_HANDLE hash = nullptr;
   bool ok = BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&alg, BCRYPT_SHA256_ALGORITHM, nullptr, 0)) &&
@@ -63,8 +60,21 @@ bool HashFile(const std::u16string& path, UCHAR (&digest)[32]) {
   ok = ok && BCRYPT_SUCCESS(BCryptFinishHash(hash, digest, sizeof digest, 0));
   if (hash) BCryptDestroyHash(hash);
   if (alg) BCryptCloseAlgorithmProvider(alg, 0);
-  CloseHandle(file);
   return ok;
+}
+
+// How long the verified package stays closed to writers after the installer was started, at
+// most, for its process to take the package (to wait for input, or to end).
+constexpr DWORD kInstallerTakesPackageMs = 10000;
+
+void WaitForInstallerToTakePackage(HANDLE process) {
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < kInstallerTakesPackageMs) {
+    // Until the process has a message queue of its own, WaitForInputIdle fails at once.
+    DWORD idle = WaitForInputIdle(process, 100);
+    if (idle == 0) return;
+    if (WaitForSingleObject(process, idle == WAIT_FAILED ? 100 : 0) == WAIT_OBJECT_0) return;
+  }
 }
 
 }  // namespace
@@ -73,6 +83,7 @@ Form1::Form1() = default;
 
 Form1::~Form1() {
   if (hwnd_) DestroyWindow(hwnd_);
+  ReleasePackage();
   if (font_) DeleteObject(font_);
   if (bannerFont_) DeleteObject(bannerFont_);
   if (bannerBrush_) DeleteObject(bannerBrush_);
@@ -183,8 +194,17 @@ bool Form1::StartDownload(update::Download which, const std::u16string& url, con
 void Form1::CancelDownload(update::Download which) { Control(which).Call(win::dfiles::kCancelDownload); }
 
 bool Form1::VerifyPackage(const std::u16string& path, const update::PackageSignature& signature) {
+  // The package is read, and stays open, sharing reading only: from its hash until the installer
+  // has it nobody can write, rename or remove it, while the installer can still read it.
+  ReleasePackage();
+  HANDLE file = CreateFileW(win::W(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
   UCHAR digest[32];
-  if (!HashFile(path, digest)) return false;
+  if (!HashFile(file, digest)) {
+    CloseHandle(file);
+    return false;
+  }
   struct {
     BCRYPT_ECCKEY_BLOB header;
     UCHAR xy[64];
@@ -201,12 +221,37 @@ bool Form1::VerifyPackage(const std::u16string& path, const update::PackageSigna
             BCryptVerifySignature(key, nullptr, digest, sizeof digest, rs, sizeof rs, 0) == 0;
   if (key) BCryptDestroyKey(key);
   if (alg) BCryptCloseAlgorithmProvider(alg, 0);
-  return ok;
+  if (!ok) {
+    CloseHandle(file);
+    return false;
+  }
+  package_ = file;
+  packagePath_ = path;
+  return true;
 }
 
-void Form1::RemoveFile(const std::u16string& path) { DeleteFileW(win::W(path).c_str()); }
+void Form1::ReleasePackage() {
+  if (package_ != INVALID_HANDLE_VALUE) CloseHandle(package_);
+  package_ = INVALID_HANDLE_VALUE;
+  packagePath_.clear();
+}
 
-bool Form1::OpenFile(const std::u16string& path) { return win::ShellOpen(path, u"") > 32; }
+void Form1::RemoveFile(const std::u16string& path) {
+  if (path == packagePath_) ReleasePackage();
+  DeleteFileW(win::W(path).c_str());
+}
+
+bool Form1::OpenFile(const std::u16string& path) {
+  if (path != packagePath_) return win::ShellOpen(path, u"") > 32;
+  void* process = nullptr;
+  bool opened = win::ShellOpen(path, u"", &process) > 32;
+  if (process) {
+    WaitForInstallerToTakePackage(process);
+    CloseHandle(process);
+  }
+  ReleasePackage();
+  return opened;
+}
 
 void Form1::WatchStall(bool on) {
   if (on)

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <string>
 
 #include "common/win/ax_host.h"
 #include "common/win/file_system_win.h"
@@ -39,6 +40,8 @@ class Form1 : public win::Window<Form1>, private update::UpdaterView {
   void WatchStall(bool on) override;
   void Close() override;
 
+  // Closes the verified package's handle, which keeps writers out.
+  void ReleasePackage();
   void OnCreate();
   void OnInfoEvent(DISPID id, DISPPARAMS* params);
   void OnPackageEvent(DISPID id, DISPPARAMS* params);
@@ -54,6 +57,8 @@ class Form1 : public win::Window<Form1>, private update::UpdaterView {
   HFONT font_ = nullptr, bannerFont_ = nullptr;
   HBRUSH bannerBrush_ = nullptr, accentBrush_ = nullptr;
   bool loaded_ = false;
+  HANDLE package_ = INVALID_HANDLE_VALUE;  // the verified package, open for reading only
+  std::u16string packagePath_;
 };
 
 }  // namespace tw::updater

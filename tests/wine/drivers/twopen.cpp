@@ -1,6 +1,9 @@
 // Test opener: registered in the test prefix for the ".twtest" extension and the http, https
 // and installer-package associations. It appends what it was asked to open to the file named by
 // TW_OPEN_LOG (UTF-8, one line each: its own file name, a tab, the argument) and exits, so tests observe the system shell's "open".
+// With TW_OPEN_TRY_WRITE set it first tries, as another program could, to read the file, to open
+// it for writing and to rename it, and adds what it could to the line ("\tread=ok write=no rename=no");
+// it writes nothing and puts a renamed file back.
 #include <windows.h>
 
 #include <string>
@@ -14,7 +17,22 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR cmd, int) {
   std::wstring exe = self;
   exe = exe.substr(exe.find_last_of(L"\\/") + 1);
   if (text.size() >= 2 && text.front() == L'"' && text.back() == L'"') text = text.substr(1, text.size() - 2);
-  text = exe + L"\t" + text;
+  std::wstring tried;
+  if (GetEnvironmentVariableW(L"TW_OPEN_TRY_WRITE", nullptr, 0)) {
+    auto opens = [&](DWORD access, DWORD share) {
+      HANDLE h = CreateFileW(text.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (h == INVALID_HANDLE_VALUE) return false;
+      CloseHandle(h);
+      return true;
+    };
+    const DWORD all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    std::wstring moved = text + L".swap";
+    bool renamed = MoveFileW(text.c_str(), moved.c_str()) != 0;
+    if (renamed) MoveFileW(moved.c_str(), text.c_str());
+    tried = std::wstring(L"\tread=") + (opens(GENERIC_READ, FILE_SHARE_READ) ? L"ok" : L"no") +
+            L" write=" + (opens(GENERIC_WRITE, all) ? L"ok" : L"no") + L" rename=" + (renamed ? L"ok" : L"no");
+  }
+  text = exe + L"\t" + text + tried;
   int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
   std::string utf8(static_cast<std::size_t>(n), '\0');
   WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), utf8.data(), n, nullptr, nullptr);
