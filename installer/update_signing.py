@@ -1,6 +1,7 @@
 """The publisher's signature of the installer package, made with OpenSSL's command line.
 
-  genkey <private.pem> <public.pem>            a new EC P-256 key pair
+  genkey <private.pem> <public.pem>            a new EC P-256 key pair (never over an existing file)
+  pubkey <private.pem> <public.pem>            the public key of a private one
   header <public.pem> <out.h>                  the public key as the updater compiles it in
   publish <private.pem> <package> <verinfo> <updatainfo.txt>
                                                the update information for <package>: the signature
@@ -8,6 +9,7 @@
 
 The signature line is "signature ecdsa-p256-sha256 " and the ECDSA signature of the package's
 SHA-256 as r and s, 32 bytes each, big-endian, in hexadecimal."""
+import os
 import subprocess
 import sys
 
@@ -24,7 +26,15 @@ def openssl(*args, data=None):
 
 
 def genkey(private_pem, public_pem):
+    # A pair in use signs what installed clients accept: losing it loses every update.
+    for path in (private_pem, public_pem):
+        if os.path.exists(path):
+            sys.exit("%s exists: a key pair is made once and never overwritten" % path)
     openssl("genpkey", "-algorithm", "EC", "-pkeyopt", "ec_paramgen_curve:P-256", "-out", private_pem)
+    pubkey(private_pem, public_pem)
+
+
+def pubkey(private_pem, public_pem):
     openssl("pkey", "-in", private_pem, "-pubout", "-out", public_pem)
 
 
@@ -77,7 +87,7 @@ def publish(private_pem, package, verinfo, out):
 
 
 if __name__ == "__main__":
-    commands = {"genkey": (genkey, 2), "header": (header, 2), "publish": (publish, 4)}
+    commands = {"genkey": (genkey, 2), "pubkey": (pubkey, 2), "header": (header, 2), "publish": (publish, 4)}
     if len(sys.argv) < 2 or sys.argv[1] not in commands or len(sys.argv) != commands[sys.argv[1]][1] + 2:
         sys.exit(__doc__)
     commands[sys.argv[1]][0](*sys.argv[2:])
