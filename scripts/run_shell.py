@@ -2,7 +2,10 @@
 """Starts the installed suite under Wine: the build's Wine prefix (the tests' prefix, build/win/wineprefix),
 the demo portal on 127.0.0.1, the suite installed from the installer
 package (or, without one, copied and the component library registered), then the shell. Without
-$DISPLAY it uses a virtual display, takes a screenshot and ends the shell."""
+$DISPLAY it uses a virtual display, takes a screenshot and ends the shell. Whatever it started
+for that (virtual display, demo portal, Wine server) ends with it: without a display after the
+screenshot, with one when the shell closes. A session that was already running (the tests') is
+left as it was."""
 import os
 import shutil
 import subprocess
@@ -20,8 +23,22 @@ import msi_package as pkg  # noqa: E402
 OUT = os.path.join(h.BUILD, "run")
 
 
+def session_running():
+    st = h._load_state()
+    return any(st.get(key) and h._alive(st[key]) for key in ("portal_pid", "xvfb_pid"))
+
+
 def main():
     os.makedirs(OUT, exist_ok=True)
+    ours = not session_running()
+    try:
+        return run()
+    finally:
+        if ours:
+            h.teardown()  # the Wine server, the portal and the virtual display this run started
+
+
+def run():
     st = h.ensure()  # locale, prefix, portal; a virtual display only matters without a real one
     extra = {}
     if user_display:
