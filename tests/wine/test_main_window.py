@@ -159,9 +159,10 @@ class Shell:
         verb = command.split(" ")[0]
         h.wait_until(lambda: (instance, "done", verb) in self.log()[before:], 10, what="cue %r" % command)
 
-    def new_window(self, instance, url):
-        """Raises NewWindow2 on stand-in `instance`; returns the stand-in of the new pane."""
-        self.cue(instance, "newwindow " + url)
+    def new_window(self, instance, url, verb="newwindow"):
+        """Raises NewWindow3 (or, with `newwindow2`, NewWindow2 and then NewWindow3) on stand-in
+        `instance`; returns the stand-in of the new pane."""
+        self.cue(instance, verb + " " + url)
         return h.wait_until(lambda: self.instance_navigated_to(url), 10, what="the new pane to load " + url)
 
     # --- Windows ------------------------------------------------------------------------------
@@ -657,6 +658,19 @@ class ContentPanesAgainstTheEngine(unittest.TestCase):
         self.assertEqual(s.calls(s.pane0, "dialog")[dialogs:], [("dialog", "print")])
         self.assertEqual(len(s.tabs()), tabs)
         h.wait_until(lambda: s.calls(s.pane0, "refreshed"), 5, what="the game page's refresh")
+
+    def test_4_an_engine_raising_both_new_window_events_makes_one_tab(self):
+        s = self.s
+        tabs = len(s.tabs())
+        url = h.PORTAL + "/both.htm"
+        made = s.new_window(s.pane0, url, "newwindow2")
+        self.assertEqual(s.calls(s.pane0, "newwindow2")[-1:], [("newwindow2", "handed=1 cancel=0")])
+        self.assertEqual(s.calls(s.pane0, "newwindow")[-1:], [("newwindow", "handed=1 cancel=0")])
+        self.assertEqual(s.calls(made, "registerasbrowser"), [("registerasbrowser", "true")])
+        h.wait_until(lambda: len(s.tabs()) == tabs + 1, 5, what="one tab for the window")
+        # The next window is a window of its own again.
+        s.new_window(s.pane0, h.PORTAL + "/next.htm")
+        h.wait_until(lambda: len(s.tabs()) == tabs + 2, 5, what="one tab for the next window")
 
 
 class LayoutAndLeftColumn(unittest.TestCase):

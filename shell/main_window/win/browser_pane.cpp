@@ -25,12 +25,16 @@ void BrowserPane::OnEvent(DISPID id, DISPPARAMS* p) {
       }
       break;
     case DISPID_NEWWINDOW2:
-      // Arguments in reverse: [1] = ppDisp (by reference), [0] = Cancel (by reference).
-      if (events_.newWindow2 && p->cArgs >= 2 && p->rgvarg[1].vt == (VT_DISPATCH | VT_BYREF) &&
-          p->rgvarg[0].vt == (VT_BOOL | VT_BYREF)) {
-        events_.newWindow2(p->rgvarg[1].ppdispVal, p->rgvarg[0].pboolVal);
+    case DISPID_NEWWINDOW3: {
+      // Arguments in reverse. NewWindow2: [1] = ppDisp, [0] = Cancel. NewWindow3: [4] = ppDisp,
+      // [3] = Cancel, then dwFlags, bstrUrlContext and bstrUrl. Both by reference.
+      const UINT disp = id == DISPID_NEWWINDOW3 ? 4 : 1;
+      if (events_.newWindow && p->cArgs > disp && p->rgvarg[disp].vt == (VT_DISPATCH | VT_BYREF) &&
+          p->rgvarg[disp - 1].vt == (VT_BOOL | VT_BYREF)) {
+        events_.newWindow(p->rgvarg[disp].ppdispVal, p->rgvarg[disp - 1].pboolVal, id == DISPID_NEWWINDOW3);
       }
       break;
+    }
     case DISPID_DOWNLOADCOMPLETE:
       if (events_.downloadComplete) events_.downloadComplete();
       break;

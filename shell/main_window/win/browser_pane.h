@@ -13,8 +13,10 @@ namespace tw::shell {
 
 struct BrowserEvents {
   std::function<void(const std::u16string& title)> titleChange;
-  // Receives the out-argument for the new window's browser; leave the cancel flag alone to allow it.
-  std::function<void(IDispatch** newBrowser, VARIANT_BOOL* cancel)> newWindow2;
+  // A page asks for a new window (NewWindow2, or NewWindow3, which the engine raises instead of it
+  // and some engines right after it for the same window; `third` tells which). Receives the
+  // out-argument for the new window's browser; leave the cancel flag alone to allow it.
+  std::function<void(IDispatch** newBrowser, VARIANT_BOOL* cancel, bool third)> newWindow;
   std::function<void()> downloadComplete;
   // `topLevel`: the pane's own document, not one of its frames' (those complete first, and the
   // last to complete need not be the page's own).

@@ -413,6 +413,10 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case kReloadLeft:
       Handlers.ReloadLeft();
       return 0;
+    case kNewWindowPaired:
+      pairedNewWindow_.open = false;
+      pairedNewWindow_.browser.Reset();
+      return 0;
     case TrayIcon::kTrayMessage:
       if (wp == TrayIcon::kIconId) OnTrayMessage(static_cast<UINT>(lp));
       return 0;

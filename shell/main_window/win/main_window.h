@@ -63,6 +63,7 @@ class MainWindow : public win::Window<MainWindow>, private CommandWindowHost, pr
   // links in the program's own scheme to hand to the system shell, and a reload of the left page.
   static constexpr UINT kOpenOwnLinks = WM_APP + 3;
   static constexpr UINT kReloadLeft = WM_APP + 4;
+  static constexpr UINT kNewWindowPaired = WM_APP + 5;  // a NewWindow2 now stands alone
 
  private:
   void CreateChildren();
@@ -147,7 +148,7 @@ class MainWindow : public win::Window<MainWindow>, private CommandWindowHost, pr
   bool FilterPaneKey(mainwin::PaneKind kind, const MSG& msg);
   bool OnBeforeNavigate(const std::u16string& address);
   void OpenOwnLinks();
-  void OnNewWindow(IDispatch** newBrowser, VARIANT_BOOL* cancel);
+  void OnNewWindow(IDispatch** newBrowser, VARIANT_BOOL* cancel, bool third);
   void AddCurrentPage(bool favourites);  // Cmd_5, Cmd_6
   void ConnectLeftDocument();
   void CreateToolbar();
@@ -184,6 +185,12 @@ class MainWindow : public win::Window<MainWindow>, private CommandWindowHost, pr
   mainwin::Controller Handlers{PaneCalls_, StripCalls_, LeftCalls_, WindowCalls_};
   // The out-argument of the new-window request being handled.
   IDispatch** pendingNewBrowser_ = nullptr;
+  // The answer to the last NewWindow2, for a NewWindow3 the engine raises right after it for the
+  // same window; closed by the next message (kNewWindowPaired).
+  struct {
+    bool open = false;
+    win::ComPtr<IDispatch> browser;  // null: that window was refused
+  } pairedNewWindow_;
   // Links in the program's own scheme taken from the browsers, for the system shell.
   std::vector<std::u16string> ownLinks_;
   HWND lastCommandFrom_ = nullptr;

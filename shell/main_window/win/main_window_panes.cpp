@@ -14,14 +14,14 @@ namespace tw::shell {
 BrowserEvents MainWindow::PaneEvents(std::int32_t index) {
   BrowserEvents e;
   e.titleChange = [this, index](const std::u16string& title) { Handlers.OnTitleChange(index, title); };
-  e.newWindow2 = [this](IDispatch** browser, VARIANT_BOOL* cancel) { OnNewWindow(browser, cancel); };
+  e.newWindow = [this](IDispatch** browser, VARIANT_BOOL* cancel, bool third) { OnNewWindow(browser, cancel, third); };
   e.beforeNavigate2 = [this](const std::u16string& address) { return OnBeforeNavigate(address); };
   return e;
 }
 
 BrowserEvents MainWindow::LeftEvents() {
   BrowserEvents e;
-  e.newWindow2 = [this](IDispatch** browser, VARIANT_BOOL* cancel) { OnNewWindow(browser, cancel); };
+  e.newWindow = [this](IDispatch** browser, VARIANT_BOOL* cancel, bool third) { OnNewWindow(browser, cancel, third); };
   e.downloadComplete = [this] { ConnectLeftDocument(); };
   e.documentComplete = [this](bool topLevel) { Handlers.OnLeftDocumentComplete(topLevel); };
   e.beforeNavigate2 = [this](const std::u16string& address) { return OnBeforeNavigate(address); };
@@ -70,13 +70,35 @@ void MainWindow::OpenOwnLinks() {
   for (const std::u16string& link : links) win::ShellOpen(link, u"");
 }
 
-void MainWindow::OnNewWindow(IDispatch** newBrowser, VARIANT_BOOL* cancel) {
+void MainWindow::OnNewWindow(IDispatch** newBrowser, VARIANT_BOOL* cancel, bool third) {
+  // An engine that raises NewWindow2 and then NewWindow3 for the same window gets the same answer
+  // twice, so one window makes one tab. The pair is raised inside one call of the engine's: a
+  // NewWindow3 that follows a NewWindow2 before the window's next message is its second half.
+  if (third && pairedNewWindow_.open) {
+    pairedNewWindow_.open = false;
+    if (newBrowser && pairedNewWindow_.browser && *newBrowser != pairedNewWindow_.browser.Get()) {
+      if (*newBrowser) (*newBrowser)->Release();
+      *newBrowser = pairedNewWindow_.browser.Get();
+      (*newBrowser)->AddRef();
+    }
+    if (!pairedNewWindow_.browser && cancel) *cancel = VARIANT_TRUE;
+    pairedNewWindow_.browser.Reset();
+    return;
+  }
   pendingNewBrowser_ = newBrowser;
   bool handled = Handlers.OnNewWindow();
   pendingNewBrowser_ = nullptr;
   // No pane could take the page (no index left, or the browser could not be created): the page's
   // new window is dropped rather than opened outside the shell.
   if (!handled && cancel) *cancel = VARIANT_TRUE;
+  if (!third) {
+    pairedNewWindow_.open = true;
+    pairedNewWindow_.browser.Reset();
+    if (handled && newBrowser && *newBrowser) {
+      pairedNewWindow_.browser = win::ComPtr<IDispatch>(*newBrowser);
+    }
+    PostMessageW(hwnd_, kNewWindowPaired, 0, 0);
+  }
 }
 
 BrowserPane* MainWindow::Pane(std::int32_t index) const {

@@ -23,7 +23,10 @@
 //   - owns a hidden top-level cue window captioned "TwStandin <n>" (n counts the instances of the
 //     process from 1). A test sends it WM_SETTEXT (or WM_COPYDATA) with one command:
 //       title <text>        TitleChange(text): the page's own title, parsed
-//       newwindow <url>     NewWindow2(&browser, &cancel); a browser handed back is told to Navigate(url)
+//       newwindow <url>     NewWindow3(&browser, &cancel, flags, context, url), which the engine
+//                           raises instead of NewWindow2; a browser handed back is told to Navigate(url)
+//       newwindow2 <url>    NewWindow2(&browser, &cancel) and then NewWindow3 for the same window,
+//                           as some engines raise both; the browser the last one handed back navigates
 //       download            DownloadComplete
 //       complete            DocumentComplete(this, current address), as a page's own script-made load
 //       load <url>          a link followed in the page: a navigation as above; a link in a scheme
@@ -75,7 +78,7 @@ constexpr IID kDocumentEvents = {0x3050F613, 0x98B5, 0x11CF, {0xBB, 0x82, 0x00, 
 
 constexpr DISPID kNavigate = 104, kRefresh = -550, kRefresh2 = 105, kLocationURL = 211, kDocument = 203,
                  kRegisterAsBrowser = 552;
-constexpr DISPID kTitleChange = 113, kNewWindow2 = 251, kDownloadBegin = 106, kDownloadComplete = 104,
+constexpr DISPID kTitleChange = 113, kNewWindow2 = 251, kNewWindow3 = 273, kDownloadBegin = 106, kDownloadComplete = 104,
                  kDocumentComplete = 259, kBeforeNavigate2 = 250, kNavigateComplete2 = 252;
 constexpr DISPID kOnContextMenu = 1023;
 // The engine's command group for questions to its host, and the one it names its own commands in.
@@ -452,15 +455,37 @@ class StandinBrowser : public IOleObject,
       text.bstrVal = SysAllocStringLen(rest.c_str(), static_cast<UINT>(rest.size()));
       events_.Fire(kTitleChange, &text, 1);
       SysFreeString(text.bstrVal);
-    } else if (verb == L"newwindow") {
+    } else if (verb == L"newwindow" || verb == L"newwindow2") {
       IDispatch* browser = nullptr;
       VARIANT_BOOL cancel = VARIANT_FALSE;
-      VARIANT args[2];
-      args[0].vt = VT_DISPATCH | VT_BYREF;
-      args[0].ppdispVal = &browser;
-      args[1].vt = VT_BOOL | VT_BYREF;
-      args[1].pboolVal = &cancel;
-      events_.Fire(kNewWindow2, args, 2);
+      if (verb == L"newwindow2") {
+        VARIANT args[2];
+        args[0].vt = VT_DISPATCH | VT_BYREF;
+        args[0].ppdispVal = &browser;
+        args[1].vt = VT_BOOL | VT_BYREF;
+        args[1].pboolVal = &cancel;
+        events_.Fire(kNewWindow2, args, 2);
+        Log(number_, L"newwindow2", std::wstring(L"handed=") + (browser ? L"1" : L"0") +
+                                        L" cancel=" + (cancel ? L"1" : L"0"));
+      }
+      if (!cancel) {
+        // NewWindow3(ppDisp, Cancel, dwFlags, bstrUrlContext, bstrUrl); the pointer NewWindow2
+        // received, if any, is what the host finds in ppDisp.
+        VARIANT args[5];
+        args[0].vt = VT_DISPATCH | VT_BYREF;
+        args[0].ppdispVal = &browser;
+        args[1].vt = VT_BOOL | VT_BYREF;
+        args[1].pboolVal = &cancel;
+        args[2].vt = VT_I4;
+        args[2].lVal = 0x6;  // NWMF_USERINITED | NWMF_FIRST
+        args[3].vt = VT_BSTR;
+        args[3].bstrVal = SysAllocStringLen(location_.c_str(), static_cast<UINT>(location_.size()));
+        args[4].vt = VT_BSTR;
+        args[4].bstrVal = SysAllocStringLen(rest.c_str(), static_cast<UINT>(rest.size()));
+        events_.Fire(kNewWindow3, args, 5);
+        SysFreeString(args[3].bstrVal);
+        SysFreeString(args[4].bstrVal);
+      }
       Log(number_, L"newwindow", std::wstring(L"handed=") + (browser ? L"1" : L"0") +
                                      L" cancel=" + (cancel ? L"1" : L"0"));
       if (browser && !cancel) {
