@@ -103,8 +103,8 @@ def start_shell(install):
     return p
 
 
-class Installed(unittest.TestCase):
-    """One installation from the package, looked at from several sides."""
+class PackageCase(unittest.TestCase):
+    """A test of the built package; skipped where no package was built."""
 
     @classmethod
     def setUpClass(cls):
@@ -112,6 +112,23 @@ class Installed(unittest.TestCase):
         cls.msi = pkg.package_path()
         if not os.path.exists(cls.msi):
             raise unittest.SkipTest("no package at %s (wixl missing?)" % cls.msi)
+
+
+class FreshInstall(PackageCase):
+    """Each test starts from its own installation of the package, removed again after it."""
+
+    def setUp(self):
+        fresh_prefix_state()
+        self.addCleanup(fresh_prefix_state)
+        self.dir = pkg.install(self.msi)
+
+
+class Installed(PackageCase):
+    """One installation from the package, looked at from several sides."""
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
         fresh_prefix_state()
         cls.dir = pkg.install(cls.msi)
 
@@ -199,19 +216,10 @@ class Installed(unittest.TestCase):
         self.assertIsNone(shell.poll())
 
 
-class Removal(unittest.TestCase):
-
-    @classmethod
-    def setUpClass(cls):
-        h.ensure()
-        cls.msi = pkg.package_path()
-        if not os.path.exists(cls.msi):
-            raise unittest.SkipTest("no package at %s (wixl missing?)" % cls.msi)
+class Removal(FreshInstall):
 
     def setUp(self):
-        fresh_prefix_state()
-        self.addCleanup(fresh_prefix_state)
-        self.dir = pkg.install(self.msi)
+        super().setUp()
         self.library, self.keys = com_keys()
 
     def test_uninstall_removes_files_keys_and_registration_and_keeps_the_lists(self):
@@ -296,21 +304,12 @@ class Removal(unittest.TestCase):
         self.assertEqual(pkg.class_tree("HKCU", self.keys), [])
 
 
-class SameVersion(unittest.TestCase):
+class SameVersion(FreshInstall):
     """What else may run over an installation: a rebuilt package of its version, and a request
     for a per-machine installation."""
 
-    @classmethod
-    def setUpClass(cls):
-        h.ensure()
-        cls.msi = pkg.package_path()
-        if not os.path.exists(cls.msi):
-            raise unittest.SkipTest("no package at %s (wixl missing?)" % cls.msi)
-
     def setUp(self):
-        fresh_prefix_state()
-        self.addCleanup(fresh_prefix_state)
-        self.dir = pkg.install(self.msi)
+        super().setUp()
         self.before = pkg.products()
 
     def test_a_rebuilt_package_of_the_same_version_replaces_the_installation(self):
@@ -335,16 +334,9 @@ class SameVersion(unittest.TestCase):
         self.assertEqual(pkg.products(), self.before)
 
 
-class Upgrade(unittest.TestCase):
+class Upgrade(PackageCase):
     """Version N installed, N+1 published on the portal: the shell and the updater take the
     installation to N+1. The test serves the portal itself, with the newer package published."""
-
-    @classmethod
-    def setUpClass(cls):
-        h.ensure()
-        cls.msi = pkg.package_path()
-        if not os.path.exists(cls.msi):
-            raise unittest.SkipTest("no package at %s (wixl missing?)" % cls.msi)
 
     def setUp(self):
         self.server = None
