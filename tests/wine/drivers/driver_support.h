@@ -57,6 +57,22 @@ inline VARIANT Bool(bool b) {
   return v;
 }
 
+// A number of the given variant type (VT_I2, VT_I4, VT_UI4 or VT_R8).
+template <VARENUM vt, class T>
+inline VARIANT Number(T n) {
+  VARIANT v;
+  VariantInit(&v);
+  V_VT(&v) = vt;
+  if constexpr (vt == VT_I2) V_I2(&v) = static_cast<SHORT>(n);
+  else if constexpr (vt == VT_I4) V_I4(&v) = static_cast<LONG>(n);
+  else if constexpr (vt == VT_UI4) V_UI4(&v) = static_cast<ULONG>(n);
+  else {
+    static_assert(vt == VT_R8, "a number type");
+    V_R8(&v) = static_cast<double>(n);
+  }
+  return v;
+}
+
 // Runs the message loop for `ms` milliseconds, or until `done()` holds.
 template <class Pred>
 bool PumpUntil(DWORD ms, Pred done) {

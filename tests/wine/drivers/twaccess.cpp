@@ -31,13 +31,7 @@ long Number(IAccessible* acc, VARIANT child, HRESULT (STDMETHODCALLTYPE IAccessi
   return out;
 }
 
-VARIANT Self(long id) {
-  VARIANT v;
-  VariantInit(&v);
-  V_VT(&v) = VT_I4;
-  V_I4(&v) = id;
-  return v;
-}
+VARIANT Self(long id) { return twd::Number<VT_I4>(id); }
 
 using Visit = std::function<bool(IAccessible*, long, int)>;
 bool Walk(IAccessible* acc, long id, int depth, const Visit& visit);

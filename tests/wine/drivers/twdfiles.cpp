@@ -40,6 +40,7 @@ using tw::win::ComPtr;
 namespace {
 
 using twd::Bool;
+using twd::Number;
 using twd::Out;
 using twd::Put;
 using twd::PutHex;
@@ -435,14 +436,6 @@ void PutStoredProperties(AxHost& host, const std::string& prefix) {
   for (const auto& p : stored) Put(prefix + "." + p.name, GetText(host, p.id));
 }
 
-VARIANT Unsigned(ULONG n) {
-  VARIANT v;
-  VariantInit(&v);
-  V_VT(&v) = VT_UI4;
-  V_UI4(&v) = n;
-  return v;
-}
-
 int Api() {
   CLSID clsid{};
   HRESULT hr = CLSIDFromProgID(L"Corvala.DFiles", &clsid);
@@ -501,15 +494,8 @@ int Api() {
   Put("rename.follow", GetText(host, kRenameOnRedirect));
   PutValue(host, kRenameOnRedirect, Bool(false));
   Put("rename.off", GetText(host, kRenameOnRedirect));
-  {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_I2;
-    V_I2(&v) = 5;
-    PutHex("border.invalid.hr", static_cast<unsigned long>(host.Put(DISPID_BORDERSTYLE, v)));
-    V_I2(&v) = 0;
-    PutHex("border.none.hr", static_cast<unsigned long>(host.Put(DISPID_BORDERSTYLE, v)));
-  }
+  PutHex("border.invalid.hr", static_cast<unsigned long>(host.Put(DISPID_BORDERSTYLE, Number<VT_I2>(5))));
+  PutHex("border.none.hr", static_cast<unsigned long>(host.Put(DISPID_BORDERSTYLE, Number<VT_I2>(0))));
   {
     VARIANT v = Str(L"x");
     PutHex("readonly.put.hr", static_cast<unsigned long>(host.Put(kSaveFileName, v)));
@@ -517,20 +503,14 @@ int Api() {
   }
   // System colours have the top bit set: as numbers they do not fit a signed 32-bit one. A typed
   // caller passes an unsigned number, a script a double.
-  PutHex("color.ui4.hr", static_cast<unsigned long>(host.Put(DISPID_BACKCOLOR, Unsigned(0x80000000))));
+  PutHex("color.ui4.hr", static_cast<unsigned long>(host.Put(DISPID_BACKCOLOR, Number<VT_UI4>(0x80000000))));
   Put("color.ui4.BackColor", GetText(host, DISPID_BACKCOLOR));
-  {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_R8;
-    V_R8(&v) = 4294967295.0;
-    PutHex("color.r8.hr", static_cast<unsigned long>(host.Put(kForeColor, v)));
-    Put("color.r8.ForeColor", GetText(host, kForeColor));
-    V_R8(&v) = 4294967296.0;  // beyond every colour
-    PutHex("color.r8.beyond.hr", static_cast<unsigned long>(host.Put(kForeColor, v)));
-  }
-  host.Put(DISPID_BACKCOLOR, Unsigned(0x8000000F));  // the defaults again
-  host.Put(kForeColor, Unsigned(0x80000012));
+  PutHex("color.r8.hr", static_cast<unsigned long>(host.Put(kForeColor, Number<VT_R8>(4294967295.0))));
+  Put("color.r8.ForeColor", GetText(host, kForeColor));
+  PutHex("color.r8.beyond.hr",  // beyond every colour
+         static_cast<unsigned long>(host.Put(kForeColor, Number<VT_R8>(4294967296.0))));
+  host.Put(DISPID_BACKCOLOR, Number<VT_UI4>(0x8000000F));  // the defaults again
+  host.Put(kForeColor, Number<VT_UI4>(0x80000012));
   ComPtr<IPersistPropertyBag> persist;
   if (SUCCEEDED(host.control()->QueryInterface(IID_IPersistPropertyBag, reinterpret_cast<void**>(&persist)))) {
     MemoryBag bag;
@@ -545,14 +525,8 @@ int Api() {
     // A stored control that follows redirects and keeps the other switch at its default; its
     // border style is one the control does not know. Every other key is missing.
     MemoryBag partial;
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BOOL;
-    V_BOOL(&v) = VARIANT_FALSE;
-    partial.values_[L"FailOnRedirect"] = v;
-    V_VT(&v) = VT_I2;
-    V_I2(&v) = 7;
-    partial.values_[L"BorderStyle"] = v;
+    partial.values_[L"FailOnRedirect"] = Bool(false);
+    partial.values_[L"BorderStyle"] = Number<VT_I2>(7);
     AxHost loaded;
     hr = loaded.Create(frame, RECT{0, 20, 300, 40}, clsid, IID_NULL, [](DISPID, DISPPARAMS*) {}, &partial);
     PutHex("partial.create.hr", static_cast<unsigned long>(hr));

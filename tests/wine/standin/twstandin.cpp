@@ -117,7 +117,21 @@ void Log(LONG instance, const wchar_t* what, const std::wstring& detail = std::w
 std::wstring HwndText(HWND h) { return std::to_wstring(static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(h))); }
 
 // The page's document: only its event source, so a container can connect to oncontextmenu.
-class StandinDocument : public IDispatch, public IConnectionPointContainer {
+// An IDispatch with no members: objects whose identity or connection points are all that matters.
+class MemberlessDispatch : public IDispatch {
+ public:
+  STDMETHODIMP GetTypeInfoCount(UINT* n) override {
+    if (n) *n = 0;
+    return S_OK;
+  }
+  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
+  STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+    return DISP_E_MEMBERNOTFOUND;
+  }
+};
+
+class StandinDocument : public MemberlessDispatch, public IConnectionPointContainer {
  public:
   StandinDocument() : events_(static_cast<IDispatch*>(this), this, kDocumentEvents) {}
   virtual ~StandinDocument() { events_.DisconnectAll(); }
@@ -131,15 +145,6 @@ class StandinDocument : public IDispatch, public IConnectionPointContainer {
     return table;
   }
 
-  STDMETHODIMP GetTypeInfoCount(UINT* n) override {
-    if (n) *n = 0;
-    return S_OK;
-  }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
-  STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-    return DISP_E_MEMBERNOTFOUND;
-  }
   STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) override {
     tw::win::ConnectionPoint* points[] = {&events_};
     return tw::win::EnumPoints(points, 1, out);
@@ -179,7 +184,7 @@ class StandinDocument : public IDispatch, public IConnectionPointContainer {
 };
 
 // A frame's own browser object: only its identity matters to a container.
-class StandinFrame : public IDispatch {
+class StandinFrame : public MemberlessDispatch {
  public:
   static const tw::win::QiEntry* QiTable() {
     static const tw::win::QiEntry table[] = {
@@ -187,15 +192,6 @@ class StandinFrame : public IDispatch {
         {nullptr, 0},
     };
     return table;
-  }
-  STDMETHODIMP GetTypeInfoCount(UINT* n) override {
-    if (n) *n = 0;
-    return S_OK;
-  }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
-  STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-    return DISP_E_MEMBERNOTFOUND;
   }
 };
 
