@@ -226,18 +226,10 @@ def build(bin_dir, out, data_dir=None, number=None, work=None, arch=None):
             short = short_name(row[1], taken[components[row[0]][1]])
             queries.append("UPDATE `File` SET `FileName` = %s WHERE `File` = %s" % (sql(short + "|" + row[1]), sql(file_id)))
     # Every folder the package creates in the profile goes when the product goes (if empty).
-    directories = table(tmp, "Directory")
     removed = {r[2] for r in table(tmp, "RemoveFile").values() if not r[1]}
-
-    def in_profile(d):
-        while d:
-            if d in package_rules.PROFILE_FOLDERS:
-                return True
-            d = directories[d][0] if d in directories else None
-        return False
-
-    for d, row in sorted(directories.items()):
-        if d not in package_rules.PROFILE_FOLDERS and in_profile(d) and d not in removed:
+    built = package_rules.Package(tmp)
+    for d in sorted(table(tmp, "Directory")):
+        if d not in package_rules.PROFILE_FOLDERS and built.in_profile(d) and d not in removed:
             queries.append("INSERT INTO `RemoveFile` (`FileKey`, `Component_`, `DirProperty`, `InstallMode`) "
                            "VALUES (%s, %s, %s, 2)" % (sql("Remove" + d), sql(FOLDERS_COMPONENT), sql(d)))
     # The upgrade row finds older products and, with the inclusive maximum, one of this version:

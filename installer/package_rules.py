@@ -51,21 +51,20 @@ class Package:
     def by_key(self, name, key):
         return {r[key]: r for r in self[name]}
 
-    def in_profile(self, directory):
+    def below(self, directory, folders):
+        """Whether `directory` is one of `folders` or lies below one of them."""
         dirs = self.by_key("Directory", "Directory")
         while directory:
-            if directory in PROFILE_FOLDERS:
+            if directory in folders:
                 return True
             directory = dirs.get(directory, {}).get("Directory_Parent")
         return False
 
+    def in_profile(self, directory):
+        return self.below(directory, PROFILE_FOLDERS)
+
     def in_per_user_only(self, directory):
-        dirs = self.by_key("Directory", "Directory")
-        while directory:
-            if directory in PER_USER_ONLY:
-                return True
-            directory = dirs.get(directory, {}).get("Directory_Parent")
-        return False
+        return self.below(directory, PER_USER_ONLY)
 
 
 def hkcu_key_path(pkg, component):
