@@ -28,24 +28,24 @@ std::intptr_t ShellOpen(const std::u16string& file, const std::u16string& parame
 
 namespace {
 
-// ShellExecuteEx's answer as ShellExecute's result code.
-HINSTANCE ExResult(BOOL ok, HINSTANCE code) {
-  if (!ok) return code;
-  return reinterpret_cast<std::intptr_t>(code) > 32 ? code : reinterpret_cast<HINSTANCE>(33);
-}
-
 template <class Info, class Char>
-Info OpenInfo(const Char* verb, const Char* file, const Char* parameters, const Char* folder) {
+HINSTANCE OpenEx(const LateProc<BOOL WINAPI(Info*)>& execute, const Char* verb, const Char* file,
+                 const Char* parameters, const Char* folder, void** process) {
+  auto* run = execute.get();
+  if (!run) return nullptr;
   Info info{};
   info.cbSize = sizeof info;
-  // As ShellExecute: no owner, an empty working folder, SW_SHOWNORMAL, no error dialogs.
+  // As ShellExecute: no owner, an empty working folder, SW_SHOWNORMAL; no error dialogs.
   info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
   info.lpVerb = verb;
   info.lpFile = file;
   info.lpParameters = parameters;
   info.lpDirectory = folder;
   info.nShow = SW_SHOWNORMAL;
-  return info;
+  if (!run(&info)) return info.hInstApp;
+  *process = info.hProcess;
+  // ShellExecuteEx's answer as ShellExecute's result code.
+  return reinterpret_cast<std::intptr_t>(info.hInstApp) > 32 ? info.hInstApp : reinterpret_cast<HINSTANCE>(33);
 }
 
 }  // namespace
@@ -54,24 +54,13 @@ std::intptr_t ShellOpen(const std::u16string& file, const std::u16string& parame
   *process = nullptr;
   std::string f = ToAnsi(file);
   std::string p = ToAnsi(parameters);
-  HINSTANCE r = nullptr;
+  HINSTANCE r;
   if (FromAnsi(f) == file && FromAnsi(p) == parameters) {
     static const LateProc<decltype(::ShellExecuteExA)> execute{L"shell32.dll", "ShellExecuteExA"};
-    auto info = OpenInfo<SHELLEXECUTEINFOA>("open", f.c_str(), p.c_str(), "");
-    if (auto* run = execute.get()) {
-      BOOL ok = run(&info);
-      r = ExResult(ok, info.hInstApp);
-      if (ok) *process = info.hProcess;
-    }
+    r = OpenEx(execute, "open", f.c_str(), p.c_str(), "", process);
   } else {
     static const LateProc<decltype(::ShellExecuteExW)> execute{L"shell32.dll", "ShellExecuteExW"};
-    std::wstring wf = W(file), wp = W(parameters);
-    auto info = OpenInfo<SHELLEXECUTEINFOW>(L"open", wf.c_str(), wp.c_str(), L"");
-    if (auto* run = execute.get()) {
-      BOOL ok = run(&info);
-      r = ExResult(ok, info.hInstApp);
-      if (ok) *process = info.hProcess;
-    }
+    r = OpenEx(execute, L"open", W(file).c_str(), W(parameters).c_str(), L"", process);
   }
   return reinterpret_cast<std::intptr_t>(r);
 }
