@@ -110,9 +110,17 @@ HKEY OpenUserClasses() {
   return rc == ERROR_SUCCESS ? h : nullptr;
 }
 
-HRESULT RegisterForUser(const std::wstring& path) {
-  HKEY root = OpenUserClasses();
-  if (!root) return SELFREG_E_CLASS;
+HRESULT Unregister() {
+  // The type library's own removal first; then whatever of its keys is left.
+  UnRegisterTypeLib(LIBID_Corvala, kTypeLibMajor, kTypeLibMinor, LOCALE_NEUTRAL, kTypeLibSysKind);
+  return DeleteRegistration(HKEY_CLASSES_ROOT);
+}
+
+// The classes, then the type library, under root: the machine's view (HKEY_CLASSES_ROOT, the type
+// library through the platform's registration) or a user's classes. A failure takes back what
+// was written.
+HRESULT Register(const std::wstring& path, HKEY root) {
+  const bool machine = root == HKEY_CLASSES_ROOT;
   HRESULT result = S_OK;
   for (const auto& c : kClasses) {
     if (FAILED(win::RegisterServerClass(c, path, LIBID_Corvala, L"1.0", root))) {
@@ -124,12 +132,26 @@ HRESULT RegisterForUser(const std::wstring& path) {
     ITypeLib* lib = nullptr;
     HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, &lib);
     if (SUCCEEDED(hr)) {
-      hr = RegisterTypeLibUnder(root, lib, path, path.substr(0, path.find_last_of(L"\\/") + 1));
+      std::wstring folder = path.substr(0, path.find_last_of(L"\\/") + 1);
+      hr = machine ? RegisterTypeLib(lib, const_cast<LPOLESTR>(path.c_str()), folder.empty() ? nullptr : folder.data())
+                   : RegisterTypeLibUnder(root, lib, path, folder);
       lib->Release();
     }
     if (FAILED(hr)) result = SELFREG_E_TYPELIB;
   }
-  if (FAILED(result)) DeleteRegistration(root);
+  if (FAILED(result)) {
+    if (machine)
+      Unregister();
+    else
+      DeleteRegistration(root);
+  }
+  return result;
+}
+
+HRESULT RegisterForUser(const std::wstring& path) {
+  HKEY root = OpenUserClasses();
+  if (!root) return SELFREG_E_CLASS;
+  HRESULT result = Register(path, root);
   RegCloseKey(root);
   return result;
 }
@@ -140,12 +162,6 @@ HRESULT UnregisterForUser() {
   HRESULT hr = DeleteRegistration(root);
   RegCloseKey(root);
   return FAILED(hr) ? SELFREG_E_CLASS : S_OK;
-}
-
-HRESULT Unregister() {
-  // The type library's own removal first; then whatever of its keys is left.
-  UnRegisterTypeLib(LIBID_Corvala, kTypeLibMajor, kTypeLibMinor, LOCALE_NEUTRAL, kTypeLibSysKind);
-  return DeleteRegistration(HKEY_CLASSES_ROOT);
 }
 
 }  // namespace
@@ -178,25 +194,7 @@ STDAPI DllCanUnloadNow() {
 
 STDAPI DllRegisterServer() {
   const std::wstring path = win::ModulePath(corvala::Module());
-  if (path.empty()) return SELFREG_E_CLASS;
-  for (const auto& c : corvala::kClasses) {
-    if (FAILED(win::RegisterServerClass(c, path, LIBID_Corvala, L"1.0"))) {
-      corvala::Unregister();
-      return SELFREG_E_CLASS;
-    }
-  }
-  ITypeLib* lib = nullptr;
-  HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, &lib);
-  if (SUCCEEDED(hr)) {
-    std::wstring folder = path.substr(0, path.find_last_of(L"\\/") + 1);
-    hr = RegisterTypeLib(lib, const_cast<LPOLESTR>(path.c_str()), folder.empty() ? nullptr : folder.data());
-    lib->Release();
-  }
-  if (FAILED(hr)) {
-    corvala::Unregister();
-    return SELFREG_E_TYPELIB;
-  }
-  return S_OK;
+  return path.empty() ? SELFREG_E_CLASS : corvala::Register(path, HKEY_CLASSES_ROOT);
 }
 
 STDAPI DllUnregisterServer() { return FAILED(corvala::Unregister()) ? SELFREG_E_CLASS : S_OK; }
