@@ -1,5 +1,7 @@
 #include "shell/hotkeys/win/hotkey_hook.h"
 
+#include <utility>
+
 #include "shell/hotkeys/core/hotkeys.h"
 
 namespace tw::hotkeys {
@@ -29,9 +31,11 @@ std::function<void()> g_onBossKey;
 }  // namespace
 
 bool SetHotKey(HWND hwnd, std::int32_t id, const std::u16string& keyText, const std::u16string& action) {
-  if (!ParseKeyText(keyText).valid) return false;  // not even the window changes
-  g_hook.hwnd = hwnd;
-  return g_keys.SetHotKey(id, keyText, action);
+  // The core calls back for the window; a key text it refuses leaves the window as it was.
+  const HWND previous = std::exchange(g_hook.hwnd, hwnd);
+  if (g_keys.SetHotKey(id, keyText, action)) return true;
+  g_hook.hwnd = previous;
+  return false;
 }
 
 void SetBossKeyHandler(std::function<void()> onBossKey) { g_onBossKey = std::move(onBossKey); }
