@@ -2,8 +2,9 @@
 both lists drawn from their XML files (GBK with Chinese titles included), delete links in the
 program's own scheme, page text shown as text, turnit() switching the sub-lists, and delete links
 that wait for the list to be drawn again, but not for ever. Every case runs under the embedded
-engine's profile (engine_profile.js, put before the page's scripts, and no file access for
-XMLHttpRequest); the lists are drawn once more in plain Chromium, which has no ActiveX."""
+engine's profile (engine_profile.js, put before the page's scripts: no file access for
+XMLHttpRequest, and timers on a clock the test advances); the lists are drawn once more in plain
+Chromium, which has no ActiveX."""
 import base64
 import json
 import os
@@ -27,10 +28,37 @@ def item(title, url):
     return "<item><txt>%s</txt><url><![CDATA[%s]]></url></item>" % (title, url)
 
 
+def list_bytes(items):
+    return ("\r\n".join([DECL, "<root>"] + items + ["</root>"]) + "\r\n").encode("gb2312")
+
+
 def write_list(folder, name, items):
-    lines = [DECL, "<root>"] + items + ["</root>"]
     with open(os.path.join(folder, name), "wb") as f:
-        f.write(("\r\n".join(lines) + "\r\n").encode("gb2312"))
+        f.write(list_bytes(items))
+
+
+# Run after the page's load handler. del(title) clicks the delete link of the entry with that title;
+# the page's own handler decides, the probe records and follows no link. Time passes only through
+# engineClock.advance (engine_profile.js), so each click happens at a known instant of the page's clock.
+PROBE = """<script>
+var clicks = [];
+document.addEventListener("click", function (e) {
+  var href = e.target.getAttribute("href");
+  clicks.push(e.defaultPrevented ? "ignored" : "sent " + href.replace(/^qorzentro:\\/\\/|\\/$/g, ""));
+  e.preventDefault();
+});
+function del(title) {
+  var links = document.getElementsByTagName("a");
+  for (var i = 0; i < links.length; i++) {
+    if (links[i].className == "del" && links[i].parentNode.textContent.indexOf(title) >= 0) return links[i].click();
+  }
+  clicks.push("no " + title);
+}
+function probe() {
+%s
+  document.body.setAttribute("data-clicks", clicks.join(","));
+}
+</script></body>"""
 
 
 class Page:
@@ -62,7 +90,7 @@ class Page:
             f.write(html[:at] + "<script>\n" + profile + "</script>\n" + html[at:])
         return "engine-" + page
 
-    def dom(self, page="leftbak.html", budget=3000):
+    def dom(self, page="leftbak.html"):
         if self.engine:
             page = self.engine_copy(page)
             access = []
@@ -71,16 +99,21 @@ class Page:
         r = subprocess.run(
             [CHROMIUM, "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
              "--disable-background-networking", "--disable-component-update", "--disable-sync",
-             "--user-data-dir=" + self.profile] + access + ["--virtual-time-budget=%d" % budget,
-             "--dump-dom", "file://" + os.path.join(self.dir, page)],
+             "--user-data-dir=" + self.profile] + access + ["--dump-dom", "file://" + os.path.join(self.dir, page)],
             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=90)
         dom = r.stdout.decode("utf-8")
         if self.engine:
             self.assertIn('data-activex-detectable="false"', dom)
         return dom
 
-    def clicks(self, dom):
-        m = re.search(r'<body[^>]*data-clicks="([^"]*)"', dom)
+    def probed(self, steps):
+        """The page with steps run right after its load handler. Returns the delete clicks in order,
+        each as the page took it: "sent sub4|1" (the command the link holds) or "ignored"."""
+        with open(os.path.join(self.dir, "leftbak.html"), encoding="utf-8") as f:
+            page = f.read()
+        with open(os.path.join(self.dir, "probed.html"), "w", encoding="utf-8") as f:
+            f.write(page.replace('onload="init()"', 'onload="init(); probe()"').replace("</body>", PROBE % steps))
+        m = re.search(r'<body[^>]*data-clicks="([^"]*)"', self.dom("probed.html"))
         self.assertIsNotNone(m, "the probe did not run")
         return m.group(1)
 
@@ -145,41 +178,24 @@ class LeftPageTest(Page, unittest.TestCase):
     def test_further_delete_clicks_are_ignored_until_the_list_is_redrawn(self):
         write_list(self.dir, "gamefavorites.xml", [item("A", "http://127.0.0.1/a"), item("B", "http://127.0.0.1/b")])
         write_list(self.dir, "gamelocal.xml", [item("C", "http://127.0.0.1/c")])
-        # Each click is recorded as sent or ignored by the page; the probe itself follows no link.
-        probe = """<script>function probe() {
-  var r = [];
-  document.addEventListener("click", function (e) { r.push(e.defaultPrevented ? "ignored" : "sent"); e.preventDefault(); });
-  function del(box, n) { document.querySelectorAll("#" + box + " a.del")[n].click(); }
-  del("gamefavorites", 0); del("gamefavorites", 0); del("gamefavorites", 1); del("gamelocal", 0);
+        clicks = self.probed("""del("A"); del("A"); del("B"); del("C");
   get_xml("gamefavorites.xml", "gamefavorites");
-  del("gamefavorites", 1);
-  document.body.setAttribute("data-clicks", r.join(","));
-}</script></body>"""
-        with open(os.path.join(self.dir, "leftbak.html"), encoding="utf-8") as f:
-            page = f.read()
-        with open(os.path.join(self.dir, "probed.html"), "w", encoding="utf-8") as f:
-            f.write(page.replace('onload="init()"', 'onload="init(); probe()"').replace("</body>", probe))
-        self.assertEqual(self.clicks(self.dom("probed.html")), "sent,ignored,ignored,sent,sent")
+  del("B");""")
+        self.assertEqual(clicks, "sent sub4|0,ignored,ignored,sent sub3|0,sent sub4|1")
 
     def test_delete_links_take_clicks_again_five_seconds_after_a_command_that_never_arrived(self):
         write_list(self.dir, "gamefavorites.xml", [item("A", "http://127.0.0.1/a"), item("B", "http://127.0.0.1/b")])
         write_list(self.dir, "gamelocal.xml", [])
-        # The page's timers run on Chromium's virtual clock: 4999 ms after the sent click the links
-        # still wait; at 5000 ms the next click is sent, and the one after it waits again.
-        probe = """<script>function probe() {
-  var r = [];
-  document.addEventListener("click", function (e) { r.push(e.defaultPrevented ? "ignored" : "sent"); e.preventDefault(); });
-  function del(n) { document.querySelectorAll("#gamefavorites a.del")[n].click(); }
-  function note() { document.body.setAttribute("data-clicks", r.join(",")); }
-  del(0);
-  setTimeout(function () { del(1); note(); }, 4999);
-  setTimeout(function () { del(1); del(0); note(); }, 5000);
-}</script></body>"""
-        with open(os.path.join(self.dir, "leftbak.html"), encoding="utf-8") as f:
-            page = f.read()
-        with open(os.path.join(self.dir, "probed.html"), "w", encoding="utf-8") as f:
-            f.write(page.replace('onload="init()"', 'onload="init(); probe()"').replace("</body>", probe))
-        self.assertEqual(self.clicks(self.dom("probed.html", budget=8000)), "sent,ignored,sent,ignored")
+        # 4999 ms after the sent click the links still wait, at 5000 ms they take one click again. A
+        # redraw ends the wait and its timer: the next click waits its own 5000 ms, not the rest of
+        # the earlier one (which would end at 10000 ms).
+        clicks = self.probed("""del("A");
+  engineClock.advance(4999); del("B");
+  engineClock.advance(1); del("B"); del("A");
+  engineClock.advance(3000); get_xml("gamefavorites.xml", "gamefavorites"); del("A");
+  engineClock.advance(2000); del("B");
+  engineClock.advance(3000); del("B");""")
+        self.assertEqual(clicks, "sent sub4|0,ignored,sent sub4|1,ignored,sent sub4|0,ignored,sent sub4|1")
 
 
 @unittest.skipUnless(CHROMIUM, "chromium is not installed")
