@@ -2,9 +2,10 @@
 both lists drawn from their XML files (GBK with Chinese titles included), delete links in the
 program's own scheme, page text shown as text, turnit() switching the sub-lists whether the shell
 calls it before or after the page's load handler, and delete links that wait for the list to be
-drawn again, but not for ever. Every case runs under the embedded engine's profile
-(engine_profile.js, put before the page's scripts: no file access for XMLHttpRequest, and timers on
-a clock the test advances); the lists are drawn once more in plain Chromium, which has no ActiveX."""
+drawn again, but not for ever, and then act on the file as it is. Every case runs under the
+embedded engine's profile (engine_profile.js, put before the page's scripts: no file access for
+XMLHttpRequest, and timers on a clock the test advances); the lists are drawn once more in plain
+Chromium, which has no ActiveX."""
 import base64
 import json
 import os
@@ -202,6 +203,20 @@ class LeftPageTest(Page, unittest.TestCase):
   engineClock.advance(2000); del("B");
   engineClock.advance(3000); del("B");""")
         self.assertEqual(clicks, "sent sub4|0,ignored,sent sub4|1,ignored,sent sub4|0,ignored,sent sub4|1")
+
+    def test_after_a_late_command_the_next_delete_sends_the_number_of_the_file_as_it_is(self):
+        write_list(self.dir, "gamefavorites.xml", [item("A", "http://127.0.0.1/a"), item("B", "http://127.0.0.1/b"),
+                                                   item("C", "http://127.0.0.1/c")])
+        write_list(self.dir, "gamelocal.xml", [])
+        # The command for A arrives late: the shell deleted A from the file but the page was not
+        # told. When the links take clicks again, C is entry 1 of the file, no longer 2.
+        later = base64.b64encode(list_bytes([item("B", "http://127.0.0.1/b"), item("C", "http://127.0.0.1/c")]))
+        key = pathlib.Path(self.dir, "gamefavorites.xml").as_uri()
+        clicks = self.probed("""del("A");
+  engineFiles[%s] = "%s";
+  engineClock.advance(4999); del("C");
+  engineClock.advance(1); del("C");""" % (json.dumps(key), later.decode("ascii")))
+        self.assertEqual(clicks, "sent sub4|0,ignored,sent sub4|1")
 
 
 @unittest.skipUnless(CHROMIUM, "chromium is not installed")
