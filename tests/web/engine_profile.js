@@ -10,6 +10,8 @@
 //   parseError, documentElement, getElementsByTagName; length, item() and [i] on node lists;
 //   text on elements). With async left true, load returns at once and the document fills on a
 //   later timer (engineClock below).
+// - the script dialect is ECMAScript 5 with a few later pieces: the later built-ins the engine lacks
+//   are removed before the page's scripts run (docs/BROWSER-ENGINE.md names each with its source).
 // LIST_FILES maps each list file's absolute address to its bytes in base64; absent means missing.
 // The tests reach two things the page does not see: engineFiles (the same map, to change a file
 // while the page is open) and engineClock (below).
@@ -150,3 +152,28 @@ let ActiveXObject = (function (files) {
 })(engineFiles);
 document.documentElement.setAttribute("data-activex-detectable", String(!!window.ActiveXObject || "ActiveXObject" in window));
 
+// Later built-ins the engine's newest document mode does not have (sources in docs/BROWSER-ENGINE.md).
+// Removed last, so the profile above keeps what it took for itself.
+(function () {
+  "use strict";
+  var missing = {
+    window: ["Promise", "fetch", "Symbol", "Proxy", "Reflect", "URL", "URLSearchParams", "TextDecoder",
+             "TextEncoder", "AbortController"],
+    Object: ["assign", "entries", "values", "is"],
+    Array: ["from", "of"],
+    "Array.prototype": ["includes", "find", "findIndex", "fill", "copyWithin", "entries", "keys", "values", "flat", "flatMap"],
+    String: ["fromCodePoint", "raw"],
+    "String.prototype": ["startsWith", "endsWith", "includes", "repeat", "padStart", "padEnd", "codePointAt"],
+    Number: ["isNaN", "isInteger", "isFinite"],
+    Math: ["trunc", "sign"],
+    "Element.prototype": ["closest", "matches", "remove", "append", "prepend", "before", "after", "replaceWith"],
+    "NodeList.prototype": ["forEach", "entries", "keys", "values"]
+  };
+  Object.keys(missing).forEach(function (where) {
+    var owner = where == "window" ? window : where.split(".").reduce(function (o, k) { return o[k]; }, window);
+    missing[where].forEach(function (name) {
+      delete owner[name];
+      if (name in owner) throw new Error("the profile cannot remove " + where + "." + name);
+    });
+  });
+})();

@@ -4,8 +4,10 @@ program's own scheme, page text shown as text, turnit() switching the sub-lists 
 calls it before or after the page's load handler, and delete links that wait for the list to be
 drawn again, but not for ever, and then act on the file as it is. Every case runs under the
 embedded engine's profile (engine_profile.js, put before the page's scripts: no file access for
-XMLHttpRequest, and timers on a clock the test advances); the lists are drawn once more in plain
-Chromium, which has no ActiveX."""
+XMLHttpRequest, none of the later built-ins the engine lacks, and timers on a clock the test
+advances); the lists are drawn once more in plain Chromium, which has no ActiveX. Every script of
+the page parses as ECMAScript 5 (acorn, an npm package) and names no later built-in: Chromium runs
+later scripts that the engine rejects."""
 import base64
 import json
 import os
@@ -15,12 +17,17 @@ import shutil
 import subprocess
 import tempfile
 import unittest
+import urllib.parse
+from html.parser import HTMLParser
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SRC = os.path.dirname(os.path.dirname(HERE))
 PAGE = os.path.join(SRC, "data", "leftview", "leftbak.html")
 PROFILE = os.path.join(HERE, "engine_profile.js")
 CHROMIUM = shutil.which("chromium") or shutil.which("chromium-browser")
+NODE = shutil.which("node")
+ES5_CHECK = os.path.join(HERE, "es5_check.js")
+PARSER = os.path.join(SRC, "build", "node")  # acorn in node_modules there (install_parser.sh)
 
 DECL = '<?xml version="1.0" encoding="gb2312"?>'
 
@@ -217,6 +224,67 @@ class LeftPageTest(Page, unittest.TestCase):
   engineClock.advance(4999); del("C");
   engineClock.advance(1); del("C");""" % (json.dumps(key), later.decode("ascii")))
         self.assertEqual(clicks, "sent sub4|0,ignored,sent sub4|1")
+
+
+class Scripts(HTMLParser):
+    """The scripts of a page: script elements (padded so that lines count as in the page), event
+    handler attributes and javascript: links."""
+
+    def __init__(self, where, elements=True):
+        super().__init__()
+        self.where, self.elements, self.found, self.open = where, elements, [], None
+
+    def handle_starttag(self, tag, attrs):
+        line = self.getpos()[0]
+        for name, value in attrs:
+            if name.startswith("on") and value:
+                self.found.append({"where": "%s:%d <%s %s>" % (self.where, line, tag, name), "code": value, "handler": True})
+            elif name == "href" and value and value.lower().startswith("javascript:"):
+                self.found.append({"where": "%s:%d <%s href>" % (self.where, line, tag),
+                                   "code": urllib.parse.unquote(value[len("javascript:"):])})
+        if tag == "script" and self.elements:
+            self.open = {"where": self.where, "code": "\n" * (line - 1)}
+
+    def handle_data(self, data):
+        if self.open:
+            self.open["code"] += data
+
+    def handle_endtag(self, tag):
+        if tag == "script" and self.open:
+            self.found.append(self.open)
+            self.open = None
+
+
+def parser_folder():
+    subprocess.run(["bash", os.path.join(HERE, "install_parser.sh")], check=True, timeout=300)
+    return PARSER
+
+
+@unittest.skipUnless(NODE and CHROMIUM, "node or chromium is not installed")
+class DialectTest(Page, unittest.TestCase):
+    def findings(self, page, drawn=""):
+        """What the engine would reject in the page's scripts, and in the handlers and links of the
+        page as drawn (the delete links' handlers are written by the page's script)."""
+        scripts = Scripts("leftbak.html")
+        scripts.feed(page)
+        handlers = Scripts("drawn page", elements=False)
+        handlers.feed(drawn)
+        r = subprocess.run([NODE, ES5_CHECK, parser_folder()], input=json.dumps(scripts.found + handlers.found).encode(),
+                           stdout=subprocess.PIPE, check=True, timeout=60)
+        return r.stdout.decode().splitlines()
+
+    def test_every_script_of_the_page_is_ecmascript_5_without_later_built_ins(self):
+        with open(PAGE, encoding="utf-8") as f:
+            page = f.read()
+        for later in ("var f = () => 1;", "for (let i = 0; i < 2; i++) {}", "var s = `x`;", "function g(a, b = 1) {}",
+                      "var p = 'ab'.startsWith('a');", "var q = window.fetch;", "Object.assign({}, {});"):
+            with self.subTest(later):
+                self.assertTrue(self.findings(page.replace("</script>", later + "\n</script>", 1)))
+        write_list(self.dir, "gamefavorites.xml", [item("A", "http://127.0.0.1/a")])
+        write_list(self.dir, "gamelocal.xml", [item("B", "http://127.0.0.1/b")])
+        drawn = self.dom()
+        self.assertIn("del_click(", drawn)
+        self.assertEqual(self.findings(page, drawn), [])
 
 
 @unittest.skipUnless(CHROMIUM, "chromium is not installed")
