@@ -98,7 +98,7 @@ void AxStorage::ReadBag(const Entry* entries, std::size_t n, IPropertyBag* bag, 
     AxValue& v = out[i];
     switch (e.kind) {
       case AxKind::Color:
-        BagReadInt32(bag, log, e.bagName, e.def, v.number);
+        BagReadColor(bag, log, e.bagName, e.def, v.number);
         break;
       case AxKind::Bool: {
         bool b = false;

@@ -54,6 +54,17 @@ void BagReadInt32(IPropertyBag* bag, IErrorLog* log, const wchar_t* name, LONG d
   out = ReadAs(bag, log, name, VT_I4, v) ? V_I4(&v) : def;
 }
 
+void BagReadColor(IPropertyBag* bag, IErrorLog* log, const wchar_t* name, LONG def, LONG& out) {
+  Variant v;
+  if (ReadAs(bag, log, name, VT_I4, v)) {
+    out = V_I4(&v);
+  } else if (ReadAs(bag, log, name, VT_UI4, v)) {
+    out = static_cast<LONG>(V_UI4(&v));  // a system colour (top bit set) kept as unsigned
+  } else {
+    out = def;
+  }
+}
+
 void BagReadObject(IPropertyBag* bag, IErrorLog* log, const wchar_t* name, REFIID iid, void** out) {
   if (!out) return;
   *out = nullptr;

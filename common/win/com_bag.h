@@ -13,6 +13,8 @@ void BagReadString(IPropertyBag* bag, IErrorLog* log, const wchar_t* name, const
 void BagReadBool(IPropertyBag* bag, IErrorLog* log, const wchar_t* name, bool def, bool& out);
 void BagReadInt16(IPropertyBag* bag, IErrorLog* log, const wchar_t* name, SHORT def, SHORT& out);
 void BagReadInt32(IPropertyBag* bag, IErrorLog* log, const wchar_t* name, LONG def, LONG& out);
+// An OLE colour: stored signed or, as another container may keep a system colour, unsigned.
+void BagReadColor(IPropertyBag* bag, IErrorLog* log, const wchar_t* name, LONG def, LONG& out);
 // An object stored by the bag (a picture, a font): the default is none; *out is nullptr then.
 void BagReadObject(IPropertyBag* bag, IErrorLog* log, const wchar_t* name, REFIID iid, void** out);
 

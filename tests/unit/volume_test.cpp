@@ -268,9 +268,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ReadCase{65535, 0, 32750, 50}, ReadCase{65535, 0, 65500, 100}, ReadCase{65535, 0, 65535, 100},
                       ReadCase{65535, 0, 0, 0}, ReadCase{65535, 0, 327, 0}, ReadCase{65535, 0, 328, 1},
                       ReadCase{65535, 0, 13107, 20},
-                      // the top of a range the whole factor leaves unwritten reads as 100
-                      ReadCase{255, 0, 200, 100}, ReadCase{255, 0, 255, 100}, ReadCase{255, 0, 101, 50},
-                      ReadCase{1023, 0, 1023, 100}, ReadCase{199, 0, 150, 100},
+                      // a level set by another program reads as its share of the range
+                      ReadCase{255, 0, 128, 50}, ReadCase{255, 0, 200, 78}, ReadCase{255, 0, 255, 100},
+                      ReadCase{255, 0, 101, 40}, ReadCase{1023, 0, 512, 50}, ReadCase{1023, 0, 1023, 100},
+                      ReadCase{199, 0, 150, 75},
                       // exact halves: 0.5 -> 0, 1.5 -> 2, 2.5 -> 2
                       ReadCase{200, 0, 1, 0}, ReadCase{200, 0, 3, 2}, ReadCase{200, 0, 5, 2},
                       // raw x 100 beyond 32 bits
@@ -294,6 +295,11 @@ TEST(Module2Read, EveryVolumeReadsBackAsItselfOnEveryRange) {
     for (std::int32_t v = 0; v <= 100; ++v) {
       mod.SetSlotVolume(0, v);
       EXPECT_EQ(mod.GetSlotVolume(0), v) << "range " << minimum << ".." << maximum;
+      // Then another program moves the level to the middle of the range: it reads as 50.
+      const auto middle = static_cast<std::int32_t>(minimum + (static_cast<std::int64_t>(maximum) - minimum + 1) / 2);
+      if (dev.control(0).value == middle) continue;
+      dev.control(0).value = middle;
+      EXPECT_EQ(mod.GetSlotVolume(0), 50) << "range " << minimum << ".." << maximum << " after " << v;
     }
   }
 }

@@ -392,8 +392,9 @@ class DownloadControlTest(unittest.TestCase):
         self.assertEqual(v["color.r8.beyond.hr"], "0x8002000a")  # DISP_E_OVERFLOW
 
     def test_stored_properties_missing_keys_take_their_defaults_and_the_redirect_switches_keep_their_places(self):
-        # Loaded from a bag with FailOnRedirect off, an unknown BorderStyle and nothing else, saved,
-        # and loaded into another control: both switches differ from each other all the way.
+        # Loaded from a bag with FailOnRedirect off, an unknown BorderStyle, a system colour kept
+        # unsigned and nothing else, saved, and loaded into another control: both switches differ
+        # from each other all the way, and the colour is kept.
         v = parse(harness.run([self.driver, "api"], timeout=60).stdout)
         self.assertEqual(v["partial.create.hr"], "0x00000000")
         for control in ("partial", "reloaded"):
@@ -403,10 +404,10 @@ class DownloadControlTest(unittest.TestCase):
                 self.assertEqual(v[control + ".ShowProgress"], "-1")
                 self.assertEqual(v[control + ".Enabled"], "-1")
                 self.assertEqual(v[control + ".BorderStyle"], "1")
-                self.assertEqual(int(v[control + ".BackColor"]) & 0xFFFFFFFF, 0x8000000F)
+                self.assertEqual(int(v[control + ".BackColor"]) & 0xFFFFFFFF, 0x80000005)
                 self.assertEqual(int(v[control + ".ForeColor"]) & 0xFFFFFFFF, 0x80000012)
                 self.assertEqual((v[control + ".FileUrl"], v[control + ".SaveFilePath"]), ("", ""))
-        self.assertEqual(v["partial.saved.keys"], "FailOnRedirect,Font")
+        self.assertEqual(v["partial.saved.keys"], "BackColor,FailOnRedirect,Font")
 
 
 if __name__ == "__main__":

@@ -88,7 +88,9 @@ bool Module2::SetControlValue(MixerHandle mixer, const MixerControlRecord& recor
   }
   if (v > record.maximum) v = record.maximum;
   if (v < record.minimum) v = record.minimum;
-  return device_.SetControlDetails(mixer, record.controlId, static_cast<std::int32_t>(v)) == kMixerOk;
+  if (device_.SetControlDetails(mixer, record.controlId, static_cast<std::int32_t>(v)) != kMixerOk) return false;
+  Remember(record.controlId, static_cast<std::int32_t>(v), static_cast<std::int32_t>(std::clamp<std::int64_t>(value, 0, 100)));
+  return true;
 }
 
 std::int32_t Module2::GetControlValue(MixerHandle mixer, const MixerControlRecord& record) {
@@ -103,11 +105,30 @@ std::int32_t Module2::GetControlValue(MixerHandle mixer, const MixerControlRecor
     return ClampToInt32(RoundHalfEven(std::clamp(share, 0.0, 100.0)));
   }
   if (record.maximum <= 100) return raw;
-  // The inverse of writing: divide by the same whole factor, so that every volume written reads
-  // back as itself even where the factor leaves the top of the range unused (0..255 is written
-  // 0..200).
-  const double scaled = static_cast<double>(raw) / (record.maximum / 100);
-  return ClampToInt32(RoundHalfEven(std::clamp(scaled, 0.0, 100.0)));
+  // The whole factor leaves the top of the range unwritten (0..255 is written 0..200), so a volume
+  // we wrote is recognised by its raw value and read back as itself; any other level, set by
+  // another program or the system, reads as its share of the range.
+  if (const Written* w = Recall(record.controlId); w && w->raw == raw) return w->volume;
+  const double share = static_cast<double>(raw) * 100.0 / record.maximum;
+  return ClampToInt32(RoundHalfEven(std::clamp(share, 0.0, 100.0)));
+}
+
+void Module2::Remember(std::uint32_t controlId, std::int32_t raw, std::int32_t volume) {
+  for (Written& w : written_) {
+    if (w.controlId == controlId) {
+      w.raw = raw;
+      w.volume = volume;
+      return;
+    }
+  }
+  written_.push_back({controlId, raw, volume});
+}
+
+const Module2::Written* Module2::Recall(std::uint32_t controlId) const {
+  for (const Written& w : written_) {
+    if (w.controlId == controlId) return &w;
+  }
+  return nullptr;
 }
 
 void Module2::CheckSlot(int slot) {

@@ -1,12 +1,13 @@
 // Module2: the process-wide open mixer and the table of the controls looked up when it was
 // opened. Volumes are exchanged on a 0-100 scale. A control whose minimum is 0 is scaled by the
 // whole factor maximum / 100 when its maximum is above 100 and used as it is otherwise; any other
-// control has 0-100 spread evenly over its range. Reading is always the inverse of writing, so a
-// volume written reads back as itself.
+// control has 0-100 spread evenly over its range. A volume written reads back as itself; a level
+// set elsewhere reads as its share of the range, to the nearest whole number.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "shell/volume/core/mixer_device.h"
 
@@ -52,10 +53,20 @@ class Module2 {
  private:
   static void CheckSlot(int slot);
 
+  // The last raw value written to each control and the volume it was written for.
+  struct Written {
+    std::uint32_t controlId;
+    std::int32_t raw;
+    std::int32_t volume;
+  };
+  void Remember(std::uint32_t controlId, std::int32_t raw, std::int32_t volume);
+  const Written* Recall(std::uint32_t controlId) const;
+
   MixerDevice& device_;
   MixerHandle hMixer_ = 0;
   std::array<MixerControlRecord, kSlotCount> MixerControls_{};
   int users_ = 0;
+  std::vector<Written> written_;
 };
 
 }  // namespace tw::volume

@@ -523,10 +523,12 @@ int Api() {
   Put("events.raised", std::to_string(events.size()));
   {
     // A stored control that follows redirects and keeps the other switch at its default; its
-    // border style is one the control does not know. Every other key is missing.
+    // border style is one the control does not know; its back colour is a system colour written
+    // as an unsigned number, as a page's <param> hands it over (text). Every other key is missing.
     MemoryBag partial;
     partial.values_[L"FailOnRedirect"] = Bool(false);
     partial.values_[L"BorderStyle"] = Number<VT_I2>(7);
+    partial.values_[L"BackColor"] = Str(L"2147483653");  // 0x80000005
     AxHost loaded;
     hr = loaded.Create(frame, RECT{0, 20, 300, 40}, clsid, IID_NULL, [](DISPID, DISPPARAMS*) {}, &partial);
     PutHex("partial.create.hr", static_cast<unsigned long>(hr));
