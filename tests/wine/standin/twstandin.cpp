@@ -32,6 +32,9 @@
 //       load <url>          a link followed in the page: a navigation as above; a link in a scheme
 //                           the engine hands to another program makes it ask the player first
 //                           (logged as "dialog" "protocol <url>"), then open it with the system shell
+//       frameload <doc> <url>  a link followed in a frame of the page whose document is at <doc>
+//                           (its browser object answers LocationURL with it): BeforeNavigate2 with
+//                           that frame's browser object, then as for load
 //       frames <n>          the pages this browser loads from now on have n frames
 //       stall, resume       a slow page: navigations take their first step only, until resumed
 //       scripterror         a script error: the engine asks its container's IOleCommandTarget
@@ -183,7 +186,7 @@ class StandinDocument : public MemberlessDispatch, public IConnectionPointContai
   tw::win::ConnectionPoint events_;
 };
 
-// A frame's own browser object: only its identity matters to a container.
+// A frame's own browser object: its identity, and the address of its document (LocationURL).
 class StandinFrame : public MemberlessDispatch {
  public:
   static const tw::win::QiEntry* QiTable() {
@@ -193,6 +196,13 @@ class StandinFrame : public MemberlessDispatch {
     };
     return table;
   }
+  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*, UINT*) override {
+    if (id != kLocationURL || !(flags & DISPATCH_PROPERTYGET) || !result) return DISP_E_MEMBERNOTFOUND;
+    result->vt = VT_BSTR;
+    result->bstrVal = SysAllocStringLen(location.c_str(), static_cast<UINT>(location.size()));
+    return S_OK;
+  }
+  std::wstring location;
 };
 
 bool EngineScheme(const std::wstring& url) {
@@ -499,6 +509,17 @@ class StandinBrowser : public IOleObject,
       FireWithUrl(kDocumentComplete, static_cast<IDispatch*>(this), location_);
     } else if (verb == L"load") {
       FollowLink(rest);
+    } else if (verb == L"frameload") {
+      // A frame of the page, showing the document at the first word, follows the link after it.
+      ComPtr<IDispatch> frame;
+      const std::size_t space = rest.find(L' ');
+      if (space != std::wstring::npos &&
+          SUCCEEDED(tw::win::ComObject<StandinFrame>::Create(IID_IDispatch, reinterpret_cast<void**>(&frame)))) {
+        static_cast<StandinFrame*>(frame.Get())->location = rest.substr(0, space);
+        FollowLink(rest.substr(space + 1), frame.Get());
+      } else {
+        Log(number_, L"badcue", command);
+      }
     } else if (verb == L"stall") {
       stalled_ = true;
     } else if (verb == L"resume") {
@@ -560,6 +581,7 @@ class StandinBrowser : public IOleObject,
       VARIANT_BOOL cancel = VARIANT_FALSE;
       FireBeforeNavigate(frame.Get(), url, &cancel);
       if (cancel) continue;
+      static_cast<StandinFrame*>(frame.Get())->location = url;
       FireWithUrl(kNavigateComplete2, frame.Get(), url);
       Log(number_, L"framecomplete", url);  // before the notification, so what it causes follows
       FireWithUrl(kDocumentComplete, frame.Get(), url);
@@ -637,13 +659,18 @@ class StandinBrowser : public IOleObject,
     if (cue_) PostMessageW(cue_, kFinishRefresh, 0, 0);
   }
 
-  void FollowLink(const std::wstring& address) {
-    if (EngineScheme(address)) {
+  // A link followed in the page, or with `frame` in a frame of it.
+  void FollowLink(const std::wstring& address, IDispatch* frame = nullptr) {
+    if (EngineScheme(address) && !frame) {
       BeginNavigation(address);
       return;
     }
     VARIANT_BOOL cancel = VARIANT_FALSE;
-    FireBeforeNavigate(static_cast<IDispatch*>(this), address, &cancel);
+    FireBeforeNavigate(frame ? frame : static_cast<IDispatch*>(this), address, &cancel);
+    if (!cancel && EngineScheme(address)) {
+      Log(number_, L"framenavigated", address);  // the frame loads it; nothing of it is modelled further
+      return;
+    }
     if (cancel) {
       Log(number_, L"cancelled", address);
       return;
