@@ -3,12 +3,34 @@
 #include <mshtmhst.h>
 #include <olectl.h>
 
+#include <string>
+
 namespace tw::win {
 namespace {
 
 const wchar_t kHostClass[] = L"TwAxHost";
 // The command group of the engine's questions to its host (mshtmhst.h).
 constexpr GUID kDocHostCommandHandler = {0xf38bc242, 0xb950, 0x11d1, {0x89, 0x18, 0x00, 0xc0, 0x4f, 0xc2, 0xc8, 0x36}};
+
+// The container's own browser settings, under HKEY_CURRENT_USER, which the engine reads over the
+// user's ("Software\Microsoft\Internet Explorer"): only what is written here differs.
+constexpr wchar_t kOverrideKey[] = L"Software\\Tarnwick\\Browser";
+
+// Script debugging off in the container's settings, "Main" as in the user's: the engine then
+// asks its container about a script error instead of offering its debugger.
+bool WriteOverrideSettings() {
+  HKEY key = nullptr;
+  std::wstring path = std::wstring(kOverrideKey) + L"\\Main";
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS)
+    return false;
+  bool ok = true;
+  for (const wchar_t* name : {L"Disable Script Debugger", L"DisableScriptDebuggerIE"})
+    ok = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(L"yes"), sizeof L"yes") == ERROR_SUCCESS &&
+         ok;
+  RegCloseKey(key);
+  return ok;
+}
 
 }  // namespace
 
@@ -50,7 +72,7 @@ class AxSite final : public IOleClientSite,
                      public IOleInPlaceSite,
                      public IOleControlSite,
                      public IDispatch,
-                     public IDocHostUIHandler,
+                     public IDocHostUIHandler2,
                      public IOleCommandTarget {
  public:
   AxSite(HWND host, const BrowserHostHooks& hooks) : host_(host), hooks_(hooks), frame_(this) {}
@@ -64,6 +86,7 @@ class AxSite final : public IOleClientSite,
     else if (riid == IID_IOleControlSite) *ppv = static_cast<IOleControlSite*>(this);
     else if (riid == IID_IDispatch) *ppv = static_cast<IDispatch*>(this);
     else if (riid == __uuidof(IDocHostUIHandler)) *ppv = static_cast<IDocHostUIHandler*>(this);
+    else if (riid == __uuidof(IDocHostUIHandler2) && hooks_.quietScriptErrors) *ppv = static_cast<IDocHostUIHandler2*>(this);
     else if (riid == IID_IOleCommandTarget && hooks_.quietScriptErrors) *ppv = static_cast<IOleCommandTarget*>(this);
     else if (riid == IID_IOleInPlaceFrame || riid == IID_IOleInPlaceUIWindow) *ppv = static_cast<IOleInPlaceFrame*>(&frame_);
     if (!*ppv) return E_NOINTERFACE;
@@ -198,6 +221,16 @@ class AxSite final : public IOleClientSite,
   STDMETHODIMP GetOptionKeyPath(LPOLESTR* key, DWORD) override {
     if (key) *key = nullptr;
     return S_FALSE;
+  }
+  // IDocHostUIHandler2: the container's settings over the user's, asked once when the engine starts.
+  STDMETHODIMP GetOverrideKeyPath(LPOLESTR* key, DWORD) override {
+    if (!key) return E_POINTER;
+    *key = nullptr;
+    if (!hooks_.quietScriptErrors || !WriteOverrideSettings()) return S_FALSE;
+    *key = static_cast<LPOLESTR>(CoTaskMemAlloc(sizeof kOverrideKey));
+    if (!*key) return E_OUTOFMEMORY;
+    CopyMemory(*key, kOverrideKey, sizeof kOverrideKey);
+    return S_OK;
   }
   STDMETHODIMP GetDropTarget(IDropTarget*, IDropTarget** target) override {
     if (target) *target = nullptr;

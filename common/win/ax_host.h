@@ -25,6 +25,9 @@ struct BrowserHostHooks {
   std::function<bool(const MSG& msg)> filterKey;
   // The engine asks its container whether to show its script-error dialog (IOleCommandTarget,
   // OLECMDID_SHOWSCRIPTERROR): answered "handled, go on running scripts", so no dialog shows.
+  // The engine asks only while script debugging is off, so the container also hands the engine
+  // settings of its own (IDocHostUIHandler2::GetOverrideKeyPath) that turn debugging off for
+  // this browser, whatever the user chose for theirs; the user's settings are not touched.
   bool quietScriptErrors = false;
 };
 

@@ -672,6 +672,45 @@ class ContentPanesAgainstTheEngine(unittest.TestCase):
         s.new_window(s.pane0, h.PORTAL + "/next.htm")
         h.wait_until(lambda: len(s.tabs()) == tabs + 2, 5, what="one tab for the next window")
 
+    def test_5_own_scheme_links_of_foreign_frames_are_left_to_the_engine(self):
+        s = self.s
+        h.clear_opened_log()
+        link = "qorzentro://sub4|0/"
+        cancelled = len(s.calls(s.pane0, "cancelled"))
+        # A frame of another origin (an advert) inside the portal page: the engine asks the player.
+        s.cue(s.pane0, "frameload http://127.0.0.1:1/ad.htm " + link)
+        self.assertEqual(s.calls(s.pane0, "dialog")[-1:], [("dialog", "protocol " + link)])
+        self.assertEqual(len(s.calls(s.pane0, "cancelled")), cancelled, "the shell left it to the engine")
+        # A frame of the portal's own origin is a page of ours: the shell opens its link unasked.
+        dialogs = len(s.calls(s.pane0, "dialog"))
+        s.cue(s.pane0, "frameload %s/frame.htm %s" % (h.PORTAL.upper(), link))
+        self.assertEqual(s.calls(s.pane0, "cancelled")[-1:], [("cancelled", link)])
+        self.assertEqual(len(s.calls(s.pane0, "dialog")), dialogs)
+        h.wait_until(lambda: len(h.opened_log()) == 2, 10, what="both links to be opened")
+
+    def test_6_script_errors_offer_no_debugger_whatever_the_users_settings(self):
+        s = self.s
+        key = "HKCU\\Software\\Microsoft\\Internet Explorer\\Main"
+        names = ("Disable Script Debugger", "DisableScriptDebuggerIE")
+
+        def users():
+            out = h.run(["reg", "query", key], timeout=60).stdout.decode("utf-8", "replace")
+            return {n: l.split()[-1] for l in out.splitlines() for n in names if l.strip().startswith(n + " ")}
+
+        # The user turned script debugging on (as developer tools do).
+        for n in names:
+            h.run(["reg", "add", key, "/v", n, "/d", "no", "/f"], timeout=60)
+        try:
+            for b in (s.pane0, s.left):
+                dialogs = len(s.calls(b, "dialog"))
+                s.cue(b, "scripterror")
+                self.assertEqual(s.calls(b, "dialog")[dialogs:], [], "stand-in %d" % b)
+                self.assertEqual(s.calls(b, "scripterror")[-1:], [("scripterror", "handled continue=1")])
+            self.assertEqual(users(), {n: "no" for n in names}, "the user's own settings are kept")
+        finally:
+            for n in names:
+                h.run(["reg", "delete", key, "/v", n, "/f"], timeout=60)
+
 
 class LayoutAndLeftColumn(unittest.TestCase):
     """Sizes and places of the children after real resizes, and the left column's toggles."""

@@ -2,7 +2,8 @@
 test runs on the portal's loopback port: a newer version is downloaded with a counting status line
 and opened (seen through the test prefix's installer-package opener) when its signature verifies,
 a tampered, foreign-signed or unsigned package is removed and never opened, the verified package
-stays closed to writers until the installer has it, the same version is up to date, an unreachable
+stays closed to writers from its check for as long as the installer runs while the updater answers
+and ends at once, the same version is up to date, an unreachable
 portal and a failed or stalled package download are reported, an unreadable installed version is
 not checked, closing is refused while the package downloads, and the shell stays open when the
 update information did not arrive, the updater cannot be started, or the updater failed on that
@@ -41,6 +42,7 @@ SHELL_CAPTION = "欢迎使用Tarnwick - 让您轻松享受丰富多彩的游戏�
 WS_DISABLED = 0x08000000
 WM_CLOSE = 0x0010
 WM_COMMAND = 0x0111
+WM_SYSCOMMAND, SC_MINIMIZE = 0x0112, 0xF020
 
 
 class ScriptedHandler(http.server.BaseHTTPRequestHandler):
@@ -338,6 +340,36 @@ class UpdaterTest(unittest.TestCase):
         self.proc.wait(20)
         with open(os.path.join(self.data, "Zentronew.msi"), "rb") as f:
             self.assertEqual(f.read(), self.package)
+
+    def test_updater_answers_and_ends_while_the_installer_starts_and_the_package_stays_closed(self):
+        # The opener stands in for an installer that takes its time: it never waits for input and
+        # holds until the test lets it go; only then does it try to write and rename the package.
+        release = os.path.join(self.dir, "release.flag")
+        if os.path.exists(release):
+            os.remove(release)
+        self.installed(b"105\r\n")
+        self.serve({"/updatainfo.txt": (self.signed(b"106\r\n"), 200, None),
+                    "/ZentroVrindle.msi": (self.package, 200, None)})
+        self.start({"TW_OPEN_TRY_WRITE": "1", "TW_OPEN_HOLD": harness.winpath(release)})
+        try:
+            harness.wait_until(harness.opened_log, 40, 0.2, "the installer to start")
+            # Its window goes on handling its queue (a posted minimise), if it is still there at all.
+            harness.probe("post", self.hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0)
+
+            def handled():
+                recs = harness.probe("find", CAPTION, "*")
+                return not recs or recs[0].get("iconic") == "1"
+            harness.wait_until(handled, 5, 0.1, "the updater's window to handle its messages")
+            # The updater ends while the installer still runs and has not gone idle.
+            self.proc.wait(20)
+            self.assertEqual(self.proc.returncode, 0)
+            self.assertEqual(len(harness.opened_log()), 1, "the installer was let go")
+        finally:
+            with open(release, "w"):
+                pass
+        opened = harness.wait_until(lambda: harness.opened_log()[1:], 20, 0.2, "the installer's tries")
+        # The package stays closed to writers for as long as the installer runs.
+        self.assertTrue(opened[0].lower().endswith("\\data\\zentronew.msi\tread=ok write=no rename=no"), opened)
 
     def test_unreadable_installed_version_is_not_checked(self):
         self.installed(b"version one\r\n")

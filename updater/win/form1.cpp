@@ -63,20 +63,6 @@ bool HashFile(HANDLE file, UCHAR (&digest)[32]) {
   return ok;
 }
 
-// How long the verified package stays closed to writers after the installer was started, at
-// most, for its process to take the package (to wait for input, or to end).
-constexpr DWORD kInstallerTakesPackageMs = 10000;
-
-void WaitForInstallerToTakePackage(HANDLE process) {
-  const DWORD start = GetTickCount();
-  while (GetTickCount() - start < kInstallerTakesPackageMs) {
-    // Until the process has a message queue of its own, WaitForInputIdle fails at once.
-    DWORD idle = WaitForInputIdle(process, 100);
-    if (idle == 0) return;
-    if (WaitForSingleObject(process, idle == WAIT_FAILED ? 100 : 0) == WAIT_OBJECT_0) return;
-  }
-}
-
 }  // namespace
 
 Form1::Form1() = default;
@@ -243,10 +229,14 @@ void Form1::RemoveFile(const std::u16string& path) {
 
 bool Form1::OpenFile(const std::u16string& path) {
   if (path != packagePath_) return win::ShellOpen(path, u"") > 32;
+  // The verified package stays open, closed to writers, until the installer's process exists;
+  // then that process gets a handle of its own to it, so the package stays closed to writers for
+  // as long as the installer runs, and the updater ends at once without waiting for anything.
   void* process = nullptr;
   bool opened = win::ShellOpen(path, u"", &process) > 32;
   if (process) {
-    WaitForInstallerToTakePackage(process);
+    HANDLE held = nullptr;  // the installer's; it closes with the installer's process
+    DuplicateHandle(GetCurrentProcess(), package_, static_cast<HANDLE>(process), &held, 0, FALSE, DUPLICATE_SAME_ACCESS);
     CloseHandle(process);
   }
   ReleasePackage();

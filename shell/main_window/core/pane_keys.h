@@ -31,4 +31,13 @@ KeyVerdict FilterPaneKey(PaneKind pane, const KeyStroke& stroke);
 // Whether `address` is a link in the program's own scheme ("qorzentro:", any letter case).
 bool IsOwnSchemeLink(std::u16string_view address);
 
+// Whether the shell opens `address` itself instead of leaving it to the engine: a link in the
+// program's own scheme followed in a page of ours. `from` is the address of the document of the
+// frame that navigates (before the navigation); ours are the installed left page `leftPage` (a
+// file, as a path or a file: address) and the pages of the portal's origin `portalBase` (scheme,
+// host and port; the host in any letter case, a missing port the scheme's own). A frame of
+// another origin inside a portal page is not ours: the engine asks the player about its links.
+bool ShellOpensLink(std::u16string_view address, std::u16string_view from, std::u16string_view portalBase,
+                    std::u16string_view leftPage);
+
 }  // namespace tw::mainwin

@@ -54,7 +54,10 @@ void BrowserPane::OnEvent(DISPID id, DISPPARAMS* p) {
         const VARIANT* u = &p->rgvarg[5];
         if (u->vt == (VT_VARIANT | VT_BYREF) && u->pvarVal) u = u->pvarVal;
         BSTR text = u->vt == VT_BSTR ? u->bstrVal : (u->vt == (VT_BSTR | VT_BYREF) && u->pbstrVal ? *u->pbstrVal : nullptr);
-        if (text && events_.beforeNavigate2(std::u16string(text, text + SysStringLen(text))))
+        const VARIANT& b = p->rgvarg[6];
+        IDispatch* frame = b.vt == VT_DISPATCH ? b.pdispVal
+                                               : (b.vt == (VT_DISPATCH | VT_BYREF) && b.ppdispVal ? *b.ppdispVal : nullptr);
+        if (text && events_.beforeNavigate2(std::u16string(text, text + SysStringLen(text)), LocationOf(frame)))
           *p->rgvarg[0].pboolVal = VARIANT_TRUE;
       }
       break;
@@ -85,11 +88,16 @@ HRESULT BrowserPane::Navigate(const std::u16string& address) {
 
 HRESULT BrowserPane::Refresh() { return host_.Call(kRefresh); }
 
-std::u16string BrowserPane::LocationURL() {
+std::u16string BrowserPane::LocationOf(IDispatch* browser) {
+  // The pane's or a frame's browser object: both answer LocationURL.
+  std::u16string out;
+  if (!browser) return out;
   VARIANT v;
   VariantInit(&v);
-  std::u16string out;
-  if (SUCCEEDED(host_.Get(kLocationURL, &v)) && v.vt == VT_BSTR && v.bstrVal)
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  if (SUCCEEDED(browser->Invoke(kLocationURL, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &v, nullptr,
+                                nullptr)) &&
+      v.vt == VT_BSTR && v.bstrVal)
     out.assign(v.bstrVal, v.bstrVal + SysStringLen(v.bstrVal));
   VariantClear(&v);
   return out;

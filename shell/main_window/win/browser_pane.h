@@ -21,8 +21,9 @@ struct BrowserEvents {
   // `topLevel`: the pane's own document, not one of its frames' (those complete first, and the
   // last to complete need not be the page's own).
   std::function<void(bool topLevel)> documentComplete;
-  // Before any navigation of the pane or one of its frames; true cancels it.
-  std::function<bool(const std::u16string& address)> beforeNavigate2;
+  // Before any navigation of the pane or one of its frames; true cancels it. `from`: the address
+  // of the document the navigating frame (or the pane) shows until then.
+  std::function<bool(const std::u16string& address, const std::u16string& from)> beforeNavigate2;
 };
 
 class BrowserPane {
@@ -38,7 +39,7 @@ class BrowserPane {
 
   HRESULT Navigate(const std::u16string& address);
   HRESULT Refresh();
-  std::u16string LocationURL();
+  std::u16string LocationURL() { return LocationOf(host_.dispatch()); }
   IDispatch* Document();  // a new reference, or null
   HRESULT SetRegisterAsBrowser(bool on);
   IDispatch* Application() { return host_.dispatch(); }
@@ -54,6 +55,7 @@ class BrowserPane {
  private:
   void OnEvent(DISPID id, DISPPARAMS* p);
   bool IsOwnBrowser(IDispatch* d) const;
+  static std::u16string LocationOf(IDispatch* browser);
   win::AxHost host_;
   BrowserEvents events_;
 };

@@ -146,7 +146,7 @@ class MainWindow : public win::Window<MainWindow>, private CommandWindowHost, pr
   BrowserEvents LeftEvents();
   win::BrowserHostHooks PaneHooks(mainwin::PaneKind kind);
   bool FilterPaneKey(mainwin::PaneKind kind, const MSG& msg);
-  bool OnBeforeNavigate(const std::u16string& address);
+  bool OnBeforeNavigate(const std::u16string& address, const std::u16string& from);
   void OpenOwnLinks();
   void OnNewWindow(IDispatch** newBrowser, VARIANT_BOOL* cancel, bool third);
   void AddCurrentPage(bool favourites);  // Cmd_5, Cmd_6

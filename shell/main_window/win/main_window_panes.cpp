@@ -5,6 +5,7 @@
 
 #include <mshtmdid.h>
 
+#include "build_config.h"
 #include "common/win/shell_open.h"
 #include "common/win/text_win.h"
 #include "shell/command_window/win/game_lists_win.h"
@@ -15,7 +16,9 @@ BrowserEvents MainWindow::PaneEvents(std::int32_t index) {
   BrowserEvents e;
   e.titleChange = [this, index](const std::u16string& title) { Handlers.OnTitleChange(index, title); };
   e.newWindow = [this](IDispatch** browser, VARIANT_BOOL* cancel, bool third) { OnNewWindow(browser, cancel, third); };
-  e.beforeNavigate2 = [this](const std::u16string& address) { return OnBeforeNavigate(address); };
+  e.beforeNavigate2 = [this](const std::u16string& address, const std::u16string& from) {
+    return OnBeforeNavigate(address, from);
+  };
   return e;
 }
 
@@ -24,7 +27,9 @@ BrowserEvents MainWindow::LeftEvents() {
   e.newWindow = [this](IDispatch** browser, VARIANT_BOOL* cancel, bool third) { OnNewWindow(browser, cancel, third); };
   e.downloadComplete = [this] { ConnectLeftDocument(); };
   e.documentComplete = [this](bool topLevel) { Handlers.OnLeftDocumentComplete(topLevel); };
-  e.beforeNavigate2 = [this](const std::u16string& address) { return OnBeforeNavigate(address); };
+  e.beforeNavigate2 = [this](const std::u16string& address, const std::u16string& from) {
+    return OnBeforeNavigate(address, from);
+  };
   return e;
 }
 
@@ -54,11 +59,13 @@ bool MainWindow::FilterPaneKey(mainwin::PaneKind kind, const MSG& msg) {
   }
 }
 
-bool MainWindow::OnBeforeNavigate(const std::u16string& address) {
+bool MainWindow::OnBeforeNavigate(const std::u16string& address, const std::u16string& from) {
   // The engine may ask the player before it starts the program registered for a scheme. The
-  // shell hands its own links to the system shell itself, unchanged, so the relay receives
-  // exactly the link and nobody is asked.
-  if (!mainwin::IsOwnSchemeLink(address)) return false;
+  // shell hands its own links from its own pages to the system shell itself, unchanged, so the
+  // relay receives exactly the link and nobody is asked. The same link from any other page or
+  // frame (a game or an advert from another site) stays the engine's: the player is asked.
+  if (!mainwin::ShellOpensLink(address, from, TW_PORTAL_BASE, installFolder_ + u"\\data\\leftview\\leftbak.html"))
+    return false;
   ownLinks_.push_back(address);
   PostMessageW(hwnd_, kOpenOwnLinks, 0, 0);
   return true;

@@ -32,18 +32,25 @@
 //       load <url>          a link followed in the page: a navigation as above; a link in a scheme
 //                           the engine hands to another program makes it ask the player first
 //                           (logged as "dialog" "protocol <url>"), then open it with the system shell
+//       frameload <doc> <url>  a link followed in a frame of the page whose document is at <doc>
+//                           (its browser object answers LocationURL with it): BeforeNavigate2 with
+//                           that frame's browser object, then as for load
 //       frames <n>          the pages this browser loads from now on have n frames
 //       stall, resume       a slow page: navigations take their first step only, until resumed
 //       scripterror         a script error: the engine asks its container's IOleCommandTarget
 //                           (OLECMDID_SHOWSCRIPTERROR) and shows its dialog ("dialog" "scripterror")
-//                           unless the answer is S_OK
+//                           unless the answer is S_OK; while script debugging is on ("Disable Script
+//                           Debugger" "no" under Main of the host's override key, else of the
+//                           user's settings) it asks nobody and offers its debugger ("dialog"
+//                           "scriptdebugger")
 //       key <vk> [ctrl] [alt]  a key press inside the page: the keyboard state gets the modifiers
 //                           and the key-down is posted to the browser's window
 //       contextmenu         the document's oncontextmenu; the sink's answer is logged
 //     The command runs before the message returns (what a navigation does after its first step
 //     follows from the message loop).
 //   - asks its client site for the host's user-interface handler and logs what it answers:
-//     "hostinfo" "<GetHostInfo flags> <ShowContextMenu result>", both in hex, or "none";
+//     "hostinfo" "<GetHostInfo flags> <ShowContextMenu result>", both in hex, or "none"; and for
+//     the key of the host's own settings, IDocHostUIHandler2::GetOverrideKeyPath ("overridekey");
 //   - appends one line per call it receives to the UTF-8 file named by the environment variable
 //     TW_STANDIN_LOG: "<n>\t<what>\t<detail>". Whatever the engine would show the player is logged
 //     as "dialog" "<which>".
@@ -183,7 +190,7 @@ class StandinDocument : public MemberlessDispatch, public IConnectionPointContai
   tw::win::ConnectionPoint events_;
 };
 
-// A frame's own browser object: only its identity matters to a container.
+// A frame's own browser object: its identity, and the address of its document (LocationURL).
 class StandinFrame : public MemberlessDispatch {
  public:
   static const tw::win::QiEntry* QiTable() {
@@ -193,6 +200,13 @@ class StandinFrame : public MemberlessDispatch {
     };
     return table;
   }
+  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*, UINT*) override {
+    if (id != kLocationURL || !(flags & DISPATCH_PROPERTYGET) || !result) return DISP_E_MEMBERNOTFOUND;
+    result->vt = VT_BSTR;
+    result->bstrVal = SysAllocStringLen(location.c_str(), static_cast<UINT>(location.size()));
+    return S_OK;
+  }
+  std::wstring location;
 };
 
 bool EngineScheme(const std::wstring& url) {
@@ -243,7 +257,10 @@ class StandinBrowser : public IOleObject,
   STDMETHODIMP SetClientSite(IOleClientSite* site) override {
     Log(number_, L"clientsite", site ? L"set" : L"null");
     site_ = ComPtr<IOleClientSite>(site);
-    if (site) LogHostInfo();
+    if (site) {
+      LogHostInfo();
+      ReadOverrideKey();
+    }
     return S_OK;
   }
   STDMETHODIMP GetClientSite(IOleClientSite** site) override {
@@ -499,6 +516,17 @@ class StandinBrowser : public IOleObject,
       FireWithUrl(kDocumentComplete, static_cast<IDispatch*>(this), location_);
     } else if (verb == L"load") {
       FollowLink(rest);
+    } else if (verb == L"frameload") {
+      // A frame of the page, showing the document at the first word, follows the link after it.
+      ComPtr<IDispatch> frame;
+      const std::size_t space = rest.find(L' ');
+      if (space != std::wstring::npos &&
+          SUCCEEDED(tw::win::ComObject<StandinFrame>::Create(IID_IDispatch, reinterpret_cast<void**>(&frame)))) {
+        static_cast<StandinFrame*>(frame.Get())->location = rest.substr(0, space);
+        FollowLink(rest.substr(space + 1), frame.Get());
+      } else {
+        Log(number_, L"badcue", command);
+      }
     } else if (verb == L"stall") {
       stalled_ = true;
     } else if (verb == L"resume") {
@@ -560,6 +588,7 @@ class StandinBrowser : public IOleObject,
       VARIANT_BOOL cancel = VARIANT_FALSE;
       FireBeforeNavigate(frame.Get(), url, &cancel);
       if (cancel) continue;
+      static_cast<StandinFrame*>(frame.Get())->location = url;
       FireWithUrl(kNavigateComplete2, frame.Get(), url);
       Log(number_, L"framecomplete", url);  // before the notification, so what it causes follows
       FireWithUrl(kDocumentComplete, frame.Get(), url);
@@ -637,13 +666,18 @@ class StandinBrowser : public IOleObject,
     if (cue_) PostMessageW(cue_, kFinishRefresh, 0, 0);
   }
 
-  void FollowLink(const std::wstring& address) {
-    if (EngineScheme(address)) {
+  // A link followed in the page, or with `frame` in a frame of it.
+  void FollowLink(const std::wstring& address, IDispatch* frame = nullptr) {
+    if (EngineScheme(address) && !frame) {
       BeginNavigation(address);
       return;
     }
     VARIANT_BOOL cancel = VARIANT_FALSE;
-    FireBeforeNavigate(static_cast<IDispatch*>(this), address, &cancel);
+    FireBeforeNavigate(frame ? frame : static_cast<IDispatch*>(this), address, &cancel);
+    if (!cancel && EngineScheme(address)) {
+      Log(number_, L"framenavigated", address);  // the frame loads it; nothing of it is modelled further
+      return;
+    }
     if (cancel) {
       Log(number_, L"cancelled", address);
       return;
@@ -653,7 +687,27 @@ class StandinBrowser : public IOleObject,
     ShellExecuteW(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   }
 
+  // The engine's settings: the user's (HKEY_CURRENT_USER\Software\Microsoft\Internet Explorer),
+  // where the host's override key (read when the site is set) does not say otherwise.
+  std::wstring Setting(const wchar_t* subkey, const wchar_t* name) {
+    std::vector<std::wstring> keys;
+    if (!overrideKey_.empty()) keys.push_back(overrideKey_ + L"\\" + subkey);
+    keys.push_back(std::wstring(L"Software\\Microsoft\\Internet Explorer\\") + subkey);
+    for (const std::wstring& key : keys) {
+      wchar_t value[64] = {};
+      DWORD size = sizeof value - sizeof(wchar_t);
+      if (RegGetValueW(HKEY_CURRENT_USER, key.c_str(), name, RRF_RT_REG_SZ, nullptr, value, &size) == ERROR_SUCCESS)
+        return value;
+    }
+    return L"";
+  }
+
   void ScriptError() {
+    // With script debugging on, the engine does not ask its container: it offers its debugger.
+    if (_wcsicmp(Setting(L"Main", L"Disable Script Debugger").c_str(), L"no") == 0) {
+      Log(number_, L"dialog", L"scriptdebugger");
+      return;
+    }
     ComPtr<IOleCommandTarget> target;
     HRESULT hr = E_NOINTERFACE;
     VARIANT out;
@@ -726,6 +780,17 @@ class StandinBrowser : public IOleObject,
     return S_OK;
   }
 
+  void ReadOverrideKey() {
+    overrideKey_.clear();
+    ComPtr<IDocHostUIHandler2> handler;
+    LPOLESTR key = nullptr;
+    if (SUCCEEDED(site_.As(__uuidof(IDocHostUIHandler2), handler)) && handler->GetOverrideKeyPath(&key, 0) == S_OK &&
+        key)
+      overrideKey_ = key;
+    CoTaskMemFree(key);
+    Log(number_, L"overridekey", overrideKey_);
+  }
+
   void LogHostInfo() {
     ComPtr<IDocHostUIHandler> handler;
     if (FAILED(site_.As(__uuidof(IDocHostUIHandler), handler))) {
@@ -769,6 +834,7 @@ class StandinBrowser : public IOleObject,
   HWND view_ = nullptr;
   SIZEL extent_{0, 0};
   std::wstring location_;
+  std::wstring overrideKey_;
   std::vector<std::wstring> history_;
   unsigned serial_ = 0, held_ = 0;
   bool stalled_ = false;
