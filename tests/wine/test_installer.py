@@ -260,17 +260,21 @@ class Removal(FreshInstall):
         self.assertGreater(len(from_package), 40)
         pkg.uninstall()
         self.assertEqual(registry_tree(self.keys), [])
-        # The same library at the same path, registered by itself.
+        # The same library at the same path, registered by itself: by DllRegisterServer, by it and
+        # DllInstall without a command line (regsvr32 /i), and by that DllInstall alone.
         dll = os.path.join(self.dir, "Corvala.dll")
         shutil.copy2(os.path.join(h.BIN, "Corvala.dll"), dll)
         self.addCleanup(lambda: os.path.exists(dll) and os.remove(dll))
-        self.assertEqual(h.run(["regsvr32", "/s", WINDIR + "\\Corvala.dll"], timeout=60).returncode, 0)
-        try:
-            self_registered = registry_tree(self.keys)
-        finally:
-            h.run(["regsvr32", "/u", "/s", WINDIR + "\\Corvala.dll"], timeout=60)
-        self.assertEqual(from_package, self_registered)
-        self.assertEqual(registry_tree(self.keys), [])
+        for options in (["/s"], ["/s", "/i"], ["/s", "/n", "/i"]):
+            with self.subTest(options=options):
+                self.assertEqual(h.run(["regsvr32"] + options + [WINDIR + "\\Corvala.dll"], timeout=60).returncode, 0)
+                try:
+                    self_registered = registry_tree(self.keys)
+                finally:
+                    removed = h.run(["regsvr32", "/u"] + options + [WINDIR + "\\Corvala.dll"], timeout=60)
+                self.assertEqual(from_package, self_registered)
+                self.assertEqual(removed.returncode, 0)
+                self.assertEqual(registry_tree(self.keys), [])
 
     def test_per_user_self_registration_equals_the_package_rows_and_stays_the_users(self):
         # The package's rows as it wrote them under the user's classes.
