@@ -1,7 +1,10 @@
 # The publisher's Authenticode signature on the four programs and the installer package, made with
 # osslsigncode. A publisher passes its own certificate and key; by default the build makes a
 # self-signed demo certificate (code-signing use) once in its own folder, <build>/codesign
-# (never committed, never replaced while it is there). No timestamp: signing needs no network.
+# (never committed, never replaced while it is there). A signature without a timestamp stops
+# verifying when the certificate expires: a publisher names an RFC 3161 timestamp server with
+# TW_CODESIGN_TIMESTAMP_URL, and every signature then carries its countersigned time. Without it
+# nothing is timestamped and signing needs no network.
 #
 #   tw_codesign(<target>)   signs the target's file in place after each link
 #   TW_CODESIGN_COMMAND     the command that signs a file: append "-in <file> -out <signed file>"
@@ -9,6 +12,8 @@ set(TW_CODESIGN_CERT "" CACHE FILEPATH
     "Code-signing certificate (PEM; any intermediate certificates after it) that signs the programs and the package")
 set(TW_CODESIGN_KEY "" CACHE FILEPATH "The code-signing certificate's private key (PEM)")
 set(TW_CODESIGN_PASSWORD_FILE "" CACHE FILEPATH "A file holding the private key's password, if it has one")
+set(TW_CODESIGN_TIMESTAMP_URL "" CACHE STRING
+    "RFC 3161 timestamp server for the programs' and the package's signatures (none: no timestamp)")
 find_program(TW_OSSLSIGNCODE osslsigncode REQUIRED)
 find_program(TW_OPENSSL openssl REQUIRED)
 
@@ -49,6 +54,9 @@ if(TW_CODESIGN_PASSWORD_FILE)
   list(APPEND TW_CODESIGN_COMMAND -readpass ${TW_CODESIGN_PASSWORD_FILE})
 endif()
 list(APPEND TW_CODESIGN_COMMAND -h sha256 -n Tarnwick)
+if(TW_CODESIGN_TIMESTAMP_URL)
+  list(APPEND TW_CODESIGN_COMMAND -ts ${TW_CODESIGN_TIMESTAMP_URL})
+endif()
 set(TW_CODESIGN_INPUTS ${TW_CODESIGN_CERT_PEM} ${TW_CODESIGN_KEY_PEM})
 
 # The signature is added right after the link, in the same build step: a file is signed again only

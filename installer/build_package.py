@@ -13,8 +13,9 @@ Usage: build_package.py --bin DIR --out FILE [--arch x86|x64] [--data DIR] [--nu
             are 64-bit and its type library is win64; both install into the user's programs folder.
 
 wixl writes what the package definition says; what it does not know is set afterwards with
-msibuild: the user's two list files are never overwritten and stay when the product is removed
-(an upgrade removes the older product before it installs the newer one); the programs carry
+msibuild: the user's two list files stay when the product is removed (an upgrade removes the older
+product before it installs the newer one) and are the installer's unversioned user data, put back
+when missing and never over a list the user changed (see package_rules.user_lists); the programs carry
 their file versions and languages; every folder created in the user's profile is removed with the
 product when it is empty; a long file name carries a short one (SHORT~1.EXT|long name); and a
 package of the same version replaces the installed one instead of installing beside it. The
@@ -37,7 +38,6 @@ import package_rules  # noqa: E402
 
 # Component attributes (Component table).
 PERMANENT = 0x10
-NEVER_OVERWRITE = 0x80
 REGISTRY_KEY_PATH = 0x4
 WIN64 = 0x100
 USER_DATA_COMPONENTS = ("FavoritesList", "LocalList")
@@ -201,9 +201,11 @@ def build(bin_dir, out, data_dir=None, number=None, work=None, arch=None):
          "-D", "VerinfoFile=" + rel(verinfo),
          "-D", "ComWxi=corvala-registration.wxi",
          "-o", tmp, rel(os.path.join(HERE, "Tarnwick.wxs"))], cwd="/")
-    # The lists' key paths are HKCU values, as every profile component's: installed when missing,
-    # the value stays with the kept list when the product goes.
-    user_data = PERMANENT | NEVER_OVERWRITE | REGISTRY_KEY_PATH | (WIN64 if win64 else 0)
+    # The lists' key paths are HKCU values, as every profile component's. Permanent: the lists and
+    # their values stay when the product goes. Not NeverOverwrite: that would skip the component
+    # whenever its value exists, so a deleted list would never come back; the installer's rule for
+    # unversioned files keeps a list the user changed instead.
+    user_data = PERMANENT | REGISTRY_KEY_PATH | (WIN64 if win64 else 0)
     queries = ["UPDATE `Component` SET `Attributes` = %d WHERE `Component` = '%s'" % (user_data, c)
                for c in USER_DATA_COMPONENTS]
     # Programs are versioned files: the installer compares their versions, not their hashes.

@@ -140,6 +140,9 @@ def rows(root, arch="x86"):
     by_name = {c["name"]: c for c in coclasses}
     dll = "[#CorvalaDll]"
     version = "%d.%d" % library["version"]
+    # The type library's keys carry its version and flags in hexadecimal, as the platform's type
+    # library registration writes them (1.10 is "1.a"); the class's Version value is plain text.
+    typelib_version = "%x.%x" % library["version"]
     out = []
     for r in table:
         c = by_name.get(r["coclass"])
@@ -164,10 +167,10 @@ def rows(root, arch="x86"):
     flags |= LIBFLAG_FRESTRICTED if library["restricted"] else 0
     flags |= LIBFLAG_FCONTROL if library["control"] else 0
     flags |= LIBFLAG_FHIDDEN if library["hidden"] else 0
-    lib_key = "TypeLib\\%s\\%s" % (library["uuid"], version)
+    lib_key = "TypeLib\\%s\\%s" % (library["uuid"], typelib_version)
     out += [(lib_key, None, library["help"] or library["name"]),
             (lib_key + "\\0\\" + ("win64" if arch == "x64" else "win32"), None, dll),
-            (lib_key + "\\FLAGS", None, "%d" % flags),
+            (lib_key + "\\FLAGS", None, "%x" % flags),
             (lib_key + "\\HELPDIR", None, "[INSTALLDIR]")]
     for i in dispinterfaces:
         key = "Interface\\" + i["uuid"]
@@ -175,7 +178,7 @@ def rows(root, arch="x86"):
                 (key + "\\ProxyStubClsid", None, PSOA_INTERFACE),
                 (key + "\\ProxyStubClsid32", None, PSOA_INTERFACE),
                 (key + "\\TypeLib", None, library["uuid"]),
-                (key + "\\TypeLib", "Version", version)]
+                (key + "\\TypeLib", "Version", typelib_version)]
     return out
 
 

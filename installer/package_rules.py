@@ -17,6 +17,8 @@ PER_USER_ONLY = {"AppDataFolder", "FavoritesFolder", "NetHoodFolder", "PersonalF
                  "RecentFolder", "SendToFolder", "MyPicturesFolder", "LocalAppDataFolder"}
 
 COMPONENT_PERMANENT = 0x10
+COMPONENT_NEVER_OVERWRITE = 0x80
+COMPONENT_TRANSITIVE = 0x40
 COMPONENT_REGISTRY_KEY_PATH = 0x4
 REMOVE_ON_REMOVE = 0x2
 UPGRADE_ONLY_DETECT = 0x2
@@ -223,9 +225,46 @@ def same_version_upgrade(pkg):
     return errors, warnings
 
 
+# The user's lists: files the shell rewrites and the user may delete.
+USER_LISTS = ("gamefavorites.xml", "gamelocal.xml")
+
+
+def user_lists(pkg):
+    """Each list is Windows Installer user data that a reinstall or repair puts back when missing:
+    an unversioned file (no version, no companion), the only file of a component that is
+    Permanent (the list stays when the product goes), has an HKCU key path of its own, and is
+    neither NeverOverwrite (skipped whenever its key path exists, so never put back) nor
+    Transitive. An existing list is then kept by the rule for unversioned files when it was
+    modified after it was created."""
+    components = pkg.by_key("Component", "Component")
+    files = {f["FileName"].split("|")[-1].lower(): f for f in pkg["File"]}
+    out = []
+    for name in USER_LISTS:
+        f = files.get(name)
+        if f is None:
+            out.append("the package has no %s" % name)
+            continue
+        c = components[f["Component_"]]
+        attrs = int(c["Attributes"])
+        if f["Version"]:
+            out.append("%s has a version or companion (%s)" % (name, f["Version"]))
+        if [g for g in pkg["File"] if g["Component_"] == c["Component"] and g is not f]:
+            out.append("%s shares component %s with other files" % (name, c["Component"]))
+        if not attrs & COMPONENT_PERMANENT:
+            out.append("component %s of %s is not Permanent" % (c["Component"], name))
+        if attrs & COMPONENT_NEVER_OVERWRITE:
+            out.append("component %s of %s is NeverOverwrite" % (c["Component"], name))
+        if attrs & COMPONENT_TRANSITIVE:
+            out.append("component %s of %s is Transitive" % (c["Component"], name))
+        wrong = hkcu_key_path(pkg, c)
+        if wrong:
+            out.append("component %s of %s: %s" % (c["Component"], name, wrong))
+    return out, []
+
+
 RULES = [("ICE38", ice38), ("ICE43", ice43), ("ICE64", ice64), ("ICE03", ice03_filenames), ("ICE60", ice60),
          ("ICE57", ice57), ("ICE91", ice91), ("per-user only", per_user_only),
-         ("same-version upgrade", same_version_upgrade)]
+         ("same-version upgrade", same_version_upgrade), ("user lists", user_lists)]
 
 
 def check(msi):

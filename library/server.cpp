@@ -12,6 +12,7 @@
 #include "common/win/com_server.h"
 #include "corvala_h.h"
 #include "library/corvala_classes.h"
+#include "library/type_library_keys.h"
 
 namespace tw::corvala {
 
@@ -46,7 +47,7 @@ HRESULT RegisterTypeLibUnder(HKEY root, ITypeLib* lib, const std::wstring& path,
   TLIBATTR* attr = nullptr;
   HRESULT hr = lib->GetLibAttr(&attr);
   if (FAILED(hr)) return hr;
-  const std::wstring version = std::to_wstring(attr->wMajorVerNum) + L"." + std::to_wstring(attr->wMinorVerNum);
+  const std::wstring version = TypeLibVersionKey(attr->wMajorVerNum, attr->wMinorVerNum);
   const std::wstring libKey = L"TypeLib\\" + win::GuidText(attr->guid) + L"\\" + version;
   wchar_t lcid[16];
   wsprintfW(lcid, L"%lx", static_cast<unsigned long>(attr->lcid));
@@ -64,7 +65,7 @@ HRESULT RegisterTypeLibUnder(HKEY root, ITypeLib* lib, const std::wstring& path,
   hr = win::SetClassesValue(libKey, nullptr, title, root);
   const wchar_t* platform = kTypeLibSysKind == SYS_WIN64 ? L"win64" : L"win32";
   if (SUCCEEDED(hr)) hr = win::SetClassesValue(libKey + L"\\" + lcid + L"\\" + platform, nullptr, path, root);
-  if (SUCCEEDED(hr)) hr = win::SetClassesValue(libKey + L"\\FLAGS", nullptr, std::to_wstring(flags), root);
+  if (SUCCEEDED(hr)) hr = win::SetClassesValue(libKey + L"\\FLAGS", nullptr, RegistryHex(flags), root);
   if (SUCCEEDED(hr)) hr = win::SetClassesValue(libKey + L"\\HELPDIR", nullptr, folder, root);
   for (const IID* iid : kInterfaces) {
     if (FAILED(hr)) break;
@@ -200,9 +201,12 @@ STDAPI DllRegisterServer() {
 STDAPI DllUnregisterServer() { return FAILED(corvala::Unregister()) ? SELFREG_E_CLASS : S_OK; }
 
 // `regsvr32 /n /i:user` and `regsvr32 /u /n /i:user`: the same registration for the current user
-// only, needing no elevation. Any other command line is refused.
+// only, needing no elevation. Without a command line (`regsvr32 /i`, which passes none and calls
+// DllRegisterServer or DllUnregisterServer beside it) the default, machine-wide registration.
+// Any other command line is refused.
 STDAPI DllInstall(BOOL install, PCWSTR commandLine) {
-  if (!commandLine || lstrcmpiW(commandLine, L"user") != 0) return E_INVALIDARG;
+  if (!commandLine || !*commandLine) return install ? DllRegisterServer() : DllUnregisterServer();
+  if (lstrcmpiW(commandLine, L"user") != 0) return E_INVALIDARG;
   if (!install) return corvala::UnregisterForUser();
   const std::wstring path = win::ModulePath(corvala::Module());
   return path.empty() ? SELFREG_E_CLASS : corvala::RegisterForUser(path);

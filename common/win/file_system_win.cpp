@@ -87,10 +87,22 @@ FileStatus Win32FileSystem::ReplaceAll(const std::u16string& path, std::string_v
       return FileStatus::WriteFailed;
     }
   }
+  // The replacement keeps the replaced file's creation time, as an in-place write would: the
+  // installer takes an unversioned file whose last write is later than its creation for the
+  // user's and never overwrites it, but the temporary file's own creation time would make a
+  // changed list look as installed.
+  WIN32_FILE_ATTRIBUTE_DATA before;
+  const bool replacing = GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &before) != 0;
   if (!MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     DWORD err = GetLastError();
     DeleteFileW(temp.c_str());
     return FromError(err, FileStatus::WriteFailed);
+  }
+  if (replacing) {
+    Handle f(CreateFileW(target.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // The content is in place either way; only the installer's view of it would differ.
+    if (f.ok()) SetFileTime(f.h, &before.ftCreationTime, nullptr, nullptr);
   }
   return FileStatus::Ok;
 }

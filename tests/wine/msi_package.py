@@ -3,6 +3,8 @@
   package_path()        the package the build made (<build>/installer/Tarnwick-<version>.msi)
   build(number, dest)   a package of the same programs that installs version <number>
   install(msi)          `msiexec /i <msi> /qn`; returns the installation folder (Unix path)
+  build_released(n, d)  a package of version n with the lists' components as released earlier
+  forget_lists()        removes the record the lists leave in the user's registry
   uninstall()           `msiexec /x <product> /qn` for every installed version
   class_keys()          the keys under Software\\Classes the package registers
   class_tree(root)      what is under them in HKCU's or HKLM's Software\\Classes
@@ -13,6 +15,7 @@
 """
 import os
 import re
+import shutil
 import sys
 
 import harness as h
@@ -39,8 +42,52 @@ def package_path():
 
 
 def build(number, dest):
-    """A package of the built programs that installs version <number> (a newer one for upgrades)."""
-    return build_package.build(h.BIN, dest, number=number, work=os.path.join(os.path.dirname(dest), "work-%d" % number))
+    """A package of the built programs that installs version <number> (a newer one for upgrades),
+    with Windows' rule for changed lists in Wine's terms (with_list_rule)."""
+    build_package.build(h.BIN, dest, number=number, work=os.path.join(os.path.dirname(dest), "work-%d" % number))
+    return with_list_rule(dest)
+
+
+# Windows Installer never overwrites an unversioned file modified after it was created ("File
+# Versioning Rules"): that is what keeps a list the user changed through a reinstall, a repair or
+# an upgrade. Wine 8's msiexec has no such rule; it overwrites an unversioned file whenever its
+# size or hash differs. What it does keep is the existing file of a NeverOverwrite component (and
+# it installs a missing one). So that the package can be run here as on Windows, the packages the
+# tests install carry that mark on the two list components: in Wine it has the outcome Windows'
+# rule has for a changed list. The package's own rows (package_rules.user_lists) are checked as
+# built. (Wine 8 reports a file's last write time as its creation time, so the creation time the
+# shell keeps on a list it replaces cannot be seen here.)
+LIST_COMPONENTS = ("FavoritesList", "LocalList")
+NEVER_OVERWRITE = 0x80
+
+
+def with_list_rule(msi, dest=None):
+    """msi (or a copy at dest) with the lists' components marked NeverOverwrite; returns its path."""
+    if dest:
+        shutil.copyfile(msi, dest)
+        msi = dest
+    components = build_package.table(msi, "Component")
+    for c in LIST_COMPONENTS:
+        attrs = int(components[c][2]) | NEVER_OVERWRITE
+        build_package.run(["msibuild", msi, "-q", "UPDATE `Component` SET `Attributes` = %d WHERE `Component` = '%s'"
+                           % (attrs, c)])
+    return msi
+
+
+def build_released(number, dest):
+    """A package like those released before the lists had registry key paths: their components
+    under their earlier codes, Permanent and NeverOverwrite, with the list file as key path."""
+    build(number, dest)
+    files = {r[0]: r for r in build_package.table_rows(dest, "File")}
+    for component, code, file_id in (("FavoritesList", "{503415AC-E83E-4A7C-99E9-070E2A14717A}", "GameFavoritesXml"),
+                                     ("LocalList", "{27EA66A1-1E22-44CE-8148-7F6DE6AB2483}", "GameLocalXml")):
+        assert files[file_id][1] == component
+        for q in ("UPDATE `Component` SET `ComponentId` = '%s', `Attributes` = %d, `KeyPath` = '%s' "
+                  "WHERE `Component` = '%s'" % (code, 0x10 | NEVER_OVERWRITE | (0x100 if h.WIN64 else 0), file_id,
+                                                component),
+                  "DELETE FROM `Registry` WHERE `Component_` = '%s'" % component):
+            build_package.run(["msibuild", dest, "-q", q])
+    return dest
 
 
 def installed_winpath():
@@ -131,13 +178,19 @@ def _remove_merged_classes():
     _import(["[-HKEY_LOCAL_MACHINE\\Software\\Classes\\%s]" % k for k in class_keys()])
 
 
-def install(msi):
-    r = msiexec("/i", h.winpath(msi), "/qn")
+def install(msi, *properties):
+    """Installs msi as Windows would (with_list_rule); properties such as REINSTALL=ALL are passed on."""
+    msi = with_list_rule(msi, os.path.join(h.BUILD, "tw-install-" + os.path.basename(msi)))
+    r = msiexec("/i", h.winpath(msi), *properties, "/qn")
     if r.returncode != 0:
         raise h.HarnessError("msiexec /i %s exited %d" % (msi, r.returncode))
     h.wait_until(products, 30, 0.2, "the product to be registered")
     _merge_user_classes()
     return installed_dir()
+
+
+def forget_lists():
+    _import(["[-HKEY_CURRENT_USER\\Software\\Tarnwick]"])
 
 
 def uninstall():

@@ -91,10 +91,12 @@ def start_menu_links():
 
 
 def fresh_prefix_state():
-    """No Tarnwick product and no installation folder left from an earlier run."""
+    """No Tarnwick product, no installation folder and no record of kept lists left from an
+    earlier run."""
     h.kill_wine_programs()
     pkg.uninstall()
     shutil.rmtree(pkg.installed_dir(), ignore_errors=True)
+    pkg.forget_lists()
 
 
 def start_shell(install):
@@ -260,17 +262,21 @@ class Removal(FreshInstall):
         self.assertGreater(len(from_package), 40)
         pkg.uninstall()
         self.assertEqual(registry_tree(self.keys), [])
-        # The same library at the same path, registered by itself.
+        # The same library at the same path, registered by itself: by DllRegisterServer, by it and
+        # DllInstall without a command line (regsvr32 /i), and by that DllInstall alone.
         dll = os.path.join(self.dir, "Corvala.dll")
         shutil.copy2(os.path.join(h.BIN, "Corvala.dll"), dll)
         self.addCleanup(lambda: os.path.exists(dll) and os.remove(dll))
-        self.assertEqual(h.run(["regsvr32", "/s", WINDIR + "\\Corvala.dll"], timeout=60).returncode, 0)
-        try:
-            self_registered = registry_tree(self.keys)
-        finally:
-            h.run(["regsvr32", "/u", "/s", WINDIR + "\\Corvala.dll"], timeout=60)
-        self.assertEqual(from_package, self_registered)
-        self.assertEqual(registry_tree(self.keys), [])
+        for options in (["/s"], ["/s", "/i"], ["/s", "/n", "/i"]):
+            with self.subTest(options=options):
+                self.assertEqual(h.run(["regsvr32"] + options + [WINDIR + "\\Corvala.dll"], timeout=60).returncode, 0)
+                try:
+                    self_registered = registry_tree(self.keys)
+                finally:
+                    removed = h.run(["regsvr32", "/u"] + options + [WINDIR + "\\Corvala.dll"], timeout=60)
+                self.assertEqual(from_package, self_registered)
+                self.assertEqual(removed.returncode, 0)
+                self.assertEqual(registry_tree(self.keys), [])
 
     def test_per_user_self_registration_equals_the_package_rows_and_stays_the_users(self):
         # The package's rows as it wrote them under the user's classes.
@@ -302,6 +308,74 @@ class Removal(FreshInstall):
         self.assertNotEqual(h.run(["regsvr32", "/s", "/n", "/i:machine", WINDIR + "\\Corvala.dll"],
                                   timeout=60).returncode, 0)
         self.assertEqual(pkg.class_tree("HKCU", self.keys), [])
+
+
+class Lists(PackageCase):
+    """The user's two lists through removal, reinstallation, repair and an upgrade from a package
+    released before they had registry key paths, each from a fresh state. A repair is what
+    `msiexec /f[mode]` runs: REINSTALL=ALL with REINSTALLMODE, "pecms" by default."""
+
+    def setUp(self):
+        fresh_prefix_state()
+        self.addCleanup(fresh_prefix_state)
+        self.addCleanup(h.kill_wine_programs)
+        self.leftview = os.path.join(pkg.installed_dir(), "data", "leftview")
+        self.mine = {"gamefavorites.xml": list_file([b"mine", LIANLIANKAN]),
+                     "gamelocal.xml": list_file([b"downloaded"])}
+
+    def lists(self):
+        return {n: read(os.path.join(self.leftview, n)) for n in self.mine
+                if os.path.exists(os.path.join(self.leftview, n))}
+
+    def packaged(self, name):
+        return read(os.path.join(h.SRC, "data", "leftview", name))
+
+    def edit(self):
+        for name, data in self.mine.items():
+            write(os.path.join(self.leftview, name), data)
+
+    def test_removal_keeps_the_lists_and_a_reinstall_uses_them(self):
+        pkg.install(self.msi)
+        self.edit()
+        pkg.uninstall()
+        self.assertEqual(self.lists(), self.mine)
+        pkg.install(self.msi)
+        self.assertEqual(self.lists(), self.mine)
+
+    def test_a_reinstall_after_the_folder_was_deleted_installs_both_lists_afresh(self):
+        pkg.install(self.msi)
+        self.edit()
+        pkg.uninstall()
+        shutil.rmtree(pkg.installed_dir())
+        pkg.install(self.msi)
+        self.assertEqual(self.lists(), {n: self.packaged(n) for n in self.mine})
+
+    def test_a_repair_restores_a_deleted_list_and_keeps_the_edited_one(self):
+        for mode in ("pecms", "p"):
+            with self.subTest(mode=mode):
+                fresh_prefix_state()
+                pkg.install(self.msi)
+                favourites = os.path.join(self.leftview, "gamefavorites.xml")
+                write(favourites, self.mine["gamefavorites.xml"])
+                os.remove(os.path.join(self.leftview, "gamelocal.xml"))
+                pkg.install(self.msi, "REINSTALL=ALL", "REINSTALLMODE=" + mode)
+                self.assertEqual(self.lists(), {"gamefavorites.xml": self.mine["gamefavorites.xml"],
+                                                "gamelocal.xml": self.packaged("gamelocal.xml")})
+
+    def test_a_package_released_before_upgrades_without_losing_an_edited_list(self):
+        work = os.path.join(h.BUILD, "installer-released-test")
+        shutil.rmtree(work, ignore_errors=True)
+        os.makedirs(work)
+        number = pkg.version_number()
+        pkg.install(pkg.build_released(number, os.path.join(work, "Tarnwick-released.msi")))
+        self.edit()
+        pkg.install(pkg.build(number + 1, os.path.join(work, "Tarnwick-newer.msi")))
+        self.assertEqual([p.get("VersionString") for p in pkg.products()], ["%d.%d.0" % divmod(number + 1, 100)])
+        self.assertEqual(self.lists(), self.mine)
+        # Now in the newer package's care: a deleted list comes back with a repair.
+        os.remove(os.path.join(self.leftview, "gamelocal.xml"))
+        pkg.install(os.path.join(work, "Tarnwick-newer.msi"), "REINSTALL=ALL", "REINSTALLMODE=pecms")
+        self.assertEqual(self.lists(), dict(self.mine, **{"gamelocal.xml": self.packaged("gamelocal.xml")}))
 
 
 class SameVersion(FreshInstall):
