@@ -43,11 +43,15 @@ void AdjustRectForDpi(RECT& rc, DWORD style, DWORD exStyle, int dpi) {
   AdjustWindowRectEx(&rc, style, FALSE, exStyle);
 }
 
-RECT CentredInWorkArea(HWND hwnd, int width, int height) {
+RECT WorkArea(HMONITOR monitor) {
   MONITORINFO mi{};
   mi.cbSize = sizeof mi;
-  RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  if (GetMonitorInfoW(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), &mi)) area = mi.rcWork;
+  if (monitor && GetMonitorInfoW(monitor, &mi)) return mi.rcWork;
+  return RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+}
+
+RECT CentredInWorkArea(HWND hwnd, int width, int height) {
+  const RECT area = WorkArea(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST));
   const int areaW = area.right - area.left, areaH = area.bottom - area.top;
   if (width > areaW) width = areaW;
   if (height > areaH) height = areaH;

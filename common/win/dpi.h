@@ -18,5 +18,7 @@ void AdjustRectForDpi(RECT& rc, DWORD style, DWORD exStyle, int dpi);
 // The window's outer size as wanted, made to fit the work area of the monitor it is on (the
 // nearest one), then centred in that work area.
 RECT CentredInWorkArea(HWND hwnd, int width, int height);
+// The work area of `monitor` (the screen's where the monitor cannot be asked).
+RECT WorkArea(HMONITOR monitor);
 
 }  // namespace tw::win

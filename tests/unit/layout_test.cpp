@@ -82,6 +82,38 @@ TEST(Layout, AtTheMinimumSizeEveryChildTakesItsSizeAndBelowItSizesClampAtZero) {
   }
 }
 
+TEST(Layout, TheWindowScaleIsTheLargestAtWhichTheDesignFitsTheWorkAreaNeverAboveTheMonitors) {
+  const PixelSize areas[] = {{1280, 800}, {1366, 768}, {1920, 1080}};
+  const auto skinFrame = [](int dpi) { return PixelSize{6 * dpi / 96, 30 * dpi / 96}; };
+  const auto noFrame = [](int) { return PixelSize{}; };
+  for (int monitor : {96, 120, 144, 192, 288}) {
+    for (const PixelSize& area : areas) {
+      auto fits = [&](int dpi) {
+        const PixelSize frame = skinFrame(dpi);
+        return TwipsToPixels(kDesignClientWidth, dpi) + frame.width <= area.width &&
+               TwipsToPixels(kDesignClientHeight, dpi) + frame.height <= area.height;
+      };
+      const int dpi = FittingDpi(monitor, area, skinFrame);
+      SCOPED_TRACE(testing::Message() << monitor << " dpi on " << area.width << " x " << area.height);
+      EXPECT_LE(dpi, monitor);
+      EXPECT_TRUE(fits(dpi));
+      EXPECT_TRUE(dpi == monitor || !fits(dpi + 1));
+      EXPECT_TRUE(monitor != 96 || dpi == 96);
+    }
+  }
+  // Where it fits the design takes the monitor's scale; where not, the limits, worked by hand.
+  EXPECT_EQ(FittingDpi(192, {1920, 1080}, noFrame), 192);
+  EXPECT_EQ(FittingDpi(192, {1280, 800}, noFrame), 143);   // 12855 twips: 1277 pixels at 143 dpi, 1286 at 144
+  EXPECT_EQ(FittingDpi(288, {1920, 1080}, noFrame), 201);  // 7740 twips: 1080 pixels at 201 dpi, 1086 at 202
+  EXPECT_EQ(FittingDpi(144, {1366, 768}, [](int) { return PixelSize{12, 57}; }), 132);
+  // A work area too small for the design at 96 dpi keeps 96; a monitor below it keeps its own.
+  EXPECT_EQ(FittingDpi(144, {800, 600}, noFrame), 96);
+  EXPECT_EQ(FittingDpi(72, {800, 600}, noFrame), 72);
+  EXPECT_EQ(PageZoom(96), 100);
+  EXPECT_EQ(PageZoom(143), 149);
+  EXPECT_EQ(PageZoom(192), 200);
+}
+
 TEST(Layout, RoundingIsHalfToEven) {
   EXPECT_EQ(RoundHalfEven(2.5), 2);
   EXPECT_EQ(RoundHalfEven(3.5), 4);

@@ -721,7 +721,7 @@ class LayoutAndLeftColumn(unittest.TestCase):
         if dpi != "96":
             raise unittest.SkipTest("the expected places are worked out at 96 dpi, the display has %s" % dpi)
         cls.s = Shell("main_window_layout")
-        cls.s.new_window(cls.s.pane0, h.PORTAL + "/g1.htm")
+        cls.pane1 = cls.s.new_window(cls.s.pane0, h.PORTAL + "/g1.htm")
         p = cls.s.parts()
         for name in ("LeftPanel", "HideBar", "TopBar", "LintraTab1", "webPanel", "StatuBar"):
             assert name in p, "the main window has no %s" % name
@@ -870,6 +870,40 @@ class LayoutAndLeftColumn(unittest.TestCase):
         self.assertIsNone(s.proc.poll(), "hidden, not closed")
         h.probe("post", s.main["hwnd"], 0x8001, 1, 0x203)  # the tray icon's double-click shows it again
         h.wait_until(lambda: s.visible(s.main["hwnd"]), 5, what="the window to come back")
+
+    def test_6_a_dpi_change_rescales_the_window_and_tells_every_pane_its_zoom(self):
+        s, m = self.s, self.s.main["hwnd"]
+        self.resize(800, 533)
+        panes = (s.left, s.pane0, self.pane1)
+
+        def client():
+            cx0, cy0, cx1, cy1 = (int(v) for v in s.info(m)["client"].split(","))
+            return cx1 - cx0, cy1 - cy0
+
+        def caption():
+            return int(s.info(m)["client"].split(",")[1]) - rect(s.info(m))[1]
+
+        def change(dpi, zoom):
+            x0, y0, x1, y1 = rect(s.info(m))
+            self.assertEqual(h.probe("dpichange", m, dpi, 40, 30, x1 - x0, y1 - y0)[0]["ok"], "1")
+            h.wait_until(lambda: all(s.calls(n, "zoom")[-1:] == [("zoom", str(zoom))] for n in panes), 10,
+                         what="every pane to be told %d %%" % zoom)
+            self.assertEqual(rect(s.info(m))[:2], (40, 30), "the window takes its place on the new monitor")
+
+        def scaled(v, num, den):  # MulDiv: nearest, halves away from zero
+            return (2 * v * num + den) // (2 * den)
+
+        size, band = client(), caption()
+        self.assertEqual([s.calls(n, "zoom") for n in panes], [[], [], []], "nothing told at the system's scale")
+        change(120, 125)
+        self.assertEqual(client(), (scaled(size[0], 120, 96), scaled(size[1], 120, 96)))
+        self.assertGreater(caption(), band, "the frame follows")
+        cmd1 = s.toolbar_buttons().get((8400 * 120 + 720) // 1440)
+        self.assertTrue(cmd1, "Cmd_1 at its place at 120 dpi")
+        self.assertEqual(rect(cmd1[0])[2] - rect(cmd1[0])[0], (1680 * 120 + 720) // 1440)
+        change(96, 100)
+        self.assertEqual((client(), caption()), (size, band))
+        self.check_layout(hidden=False)
 
 
 if __name__ == "__main__":

@@ -230,6 +230,20 @@ class HighResolutionTest(unittest.TestCase):
                     cx0, cy0, cx1, cy1 = (int(v) for v in shell.info()["client"].split(","))
                     if dpi == 96:
                         self.assertEqual((cx1 - cx0, cy1 - cy0), (857, 516))
+                    # Where the design does not fit at the screen's scale, it is drawn whole at a
+                    # smaller one: the client area is the design's at some scale up to the screen's.
+                    scales = [d for d in range(96, dpi + 1)
+                              if (cx1 - cx0, cy1 - cy0) == ((12855 * d + 720) // 1440, (7740 * d + 720) // 1440)]
+                    self.assertTrue(scales, (cx1 - cx0, cy1 - cy0))
+                    # Every control of the toolbar and the status bar shows whole inside it.
+                    kids = h.probe("children", shell.main["hwnd"])
+                    bars = {shell.label("老板键:CTRL+B")["parent"], shell.label("检查更新")["parent"]}
+                    placed = [c for c in kids if c["parent"] in bars and c["visible"] == "1"]
+                    self.assertEqual(len(placed), 14, [(c["class"], c["text"]) for c in placed])
+                    for c in placed:
+                        l, t, r, b = rect(c)
+                        self.assertTrue(cx0 <= l and cy0 <= t and r <= cx1 and b <= cy1,
+                                        (c["class"], c["text"], rect(c), (cx0, cy0, cx1, cy1)))
                     for child in h.probe("children", shell.main["hwnd"]):
                         if child["parent"] == shell.main["hwnd"] and child["visible"] == "1":
                             # Each starts inside the window; the design lets the content area and
@@ -241,7 +255,9 @@ class HighResolutionTest(unittest.TestCase):
                     # The frame buttons: light squares in the caption band, right to left.
                     buttons = colour_runs(shot, (max(x0, x1 - 250), y0, x1, cy0), (0xC4, 0xE8, 0xFC))
                     self.assertEqual(len(buttons), 3, buttons)
-                    least = int(screen["caption_button"])
+                    # No smaller than the platform's at the window's scale (the screen's, or the
+                    # smaller one the design fits at).
+                    least = int(screen["caption_button"]) * max(scales) // dpi
                     for (left, right), (top, bottom) in buttons:
                         self.assertGreaterEqual(right - left + 1, least)
                         self.assertGreaterEqual(bottom - top + 1, least)

@@ -22,6 +22,23 @@ PixelSize MinTrackSize(int dpi) {
   return {up(kMinWidth), up(kMinHeight)};
 }
 
+namespace {
+constexpr int kStandardDpi = kTwipsPerInch / 15;  // 96
+}  // namespace
+
+int FittingDpi(int monitorDpi, PixelSize workArea, const std::function<PixelSize(int dpi)>& frameAt) {
+  auto fits = [&](int dpi) {
+    const PixelSize frame = frameAt(dpi);
+    return TwipsToPixels(kDesignClientWidth, dpi) + frame.width <= workArea.width &&
+           TwipsToPixels(kDesignClientHeight, dpi) + frame.height <= workArea.height;
+  };
+  int dpi = monitorDpi;
+  while (dpi > kStandardDpi && !fits(dpi)) --dpi;
+  return dpi;
+}
+
+int PageZoom(int dpi) { return (dpi * 100 + kStandardDpi / 2) / kStandardDpi; }
+
 Result Compute(std::int32_t W, std::int32_t H, bool leftHide, bool minimised) {
   Result r;
   if (minimised) return r;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 namespace tw::layout {
 
@@ -33,6 +34,17 @@ struct PixelSize {
   int width = 0, height = 0;
 };
 PixelSize MinTrackSize(int dpi);
+
+// The resolution the window is drawn at on a monitor of `monitorDpi` whose work area is
+// `workArea` pixels, the frame adding `frameAt(dpi)` pixels to the client area: the monitor's own
+// where the design client area fits, else the largest at which it still does, so that every
+// control of the design shows whole, with text as large as fits. Never below the standard 96 dpi
+// (a work area too small even for that clips the window like any window made smaller than the
+// design), and a monitor at 96 dpi or less keeps its own.
+int FittingDpi(int monitorDpi, PixelSize workArea, const std::function<PixelSize(int dpi)>& frameAt);
+
+// The page zoom (percent) that shows a page at the scale of `dpi`: 100 at 96 dpi.
+int PageZoom(int dpi);
 
 // Children that keep their design place inside TopBar and StatuBar.
 inline constexpr Box kCmd2{120, 60, 1275, 360};  // Cmd_3 shares it

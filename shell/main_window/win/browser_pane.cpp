@@ -2,6 +2,7 @@
 
 #include <exdisp.h>
 #include <exdispid.h>
+#include <docobj.h>
 
 #include "common/win/com_ptr.h"
 #include "common/win/text_win.h"
@@ -120,6 +121,20 @@ HRESULT BrowserPane::SetRegisterAsBrowser(bool on) {
   v.vt = VT_BOOL;
   v.boolVal = on ? VARIANT_TRUE : VARIANT_FALSE;
   return host_.Put(kRegisterAsBrowser, v);
+}
+
+HRESULT BrowserPane::SetZoom(int percent) {
+  // ExecWB(OLECMDID_OPTICAL_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, percent), arguments in reverse. The
+  // panes ask for the engine's DPI-aware behaviour, under which the number is the page's scale.
+  VARIANT args[3];
+  for (VARIANT& a : args) {
+    VariantInit(&a);
+    a.vt = VT_I4;
+  }
+  args[2].lVal = OLECMDID_OPTICAL_ZOOM;
+  args[1].lVal = OLECMDEXECOPT_DONTPROMPTUSER;
+  args[0].lVal = percent;
+  return host_.Call(kExecWB, args, 3);
 }
 
 }  // namespace tw::shell

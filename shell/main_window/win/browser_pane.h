@@ -30,7 +30,7 @@ class BrowserPane {
  public:
   // Dispatch ids of the browser's members the shell calls.
   static constexpr DISPID kNavigate = 104, kRefresh = -550, kLocationURL = 211, kDocument = 203,
-                          kRegisterAsBrowser = 552;
+                          kRegisterAsBrowser = 552, kExecWB = 502;
 
   // `hooks`: what the pane answers the engine about keys and script errors.
   HRESULT Create(HWND parent, const RECT& rc, BrowserEvents events, win::BrowserHostHooks hooks = {});
@@ -42,6 +42,9 @@ class BrowserPane {
   std::u16string LocationURL() { return LocationOf(host_.dispatch()); }
   IDispatch* Document();  // a new reference, or null
   HRESULT SetRegisterAsBrowser(bool on);
+  // The page zoom in percent (100: a CSS pixel is a screen pixel at 96 dpi), for every page the
+  // pane shows from now on.
+  HRESULT SetZoom(int percent);
   IDispatch* Application() { return host_.dispatch(); }
 
   void Move(int x, int y, int w, int h) { host_.Move(x, y, w, h); }

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "build_config.h"
 #include "common/core/twips.h"
 #include "common/win/accessible.h"
@@ -91,6 +93,7 @@ bool MainWindow::Create(int showCommand) {
     DeleteObject(font_);
     MakeFont();
   }
+  monitorDpi_ = dpi_;
   Skin1.SetDpi(dpi_);
   SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
   taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
@@ -117,9 +120,11 @@ void MainWindow::CreateChildren() {
   // A browser that cannot be created leaves a blank pane; the shell goes on without it.
   WebLeft.Create(LeftPanel.hwnd(), browserRect(layout::kWebLeft), LeftEvents(), PaneHooks(mainwin::PaneKind::Left));
   WebLeft.Show(true);
+  ZoomNewPane(WebLeft);
   auto pane0 = std::make_unique<BrowserPane>();
   pane0->Create(webPanel.hwnd(), browserRect(layout::kWebPane), PaneEvents(0), PaneHooks(mainwin::PaneKind::Content));
   pane0->Show(true);
+  ZoomNewPane(*pane0);
   Web[0] = std::move(pane0);
 
   Hidea = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | SS_NOTIFY | SS_OWNERDRAW, 0, 0, 0, 0, HideBar.hwnd(),
@@ -180,6 +185,9 @@ void MainWindow::StartUp() {
   StartUpdateCheck();
   // 2. Skin: a missing or bad skin file leaves the plain frame.
   if (Skin1.LoadSkin(installFolder_ + u"\\data\\system\\Vrindle.skn")) Skin1.ApplySkin(hwnd_);
+  // Where the design does not fit the work area at the monitor's resolution, everything is drawn
+  // at the largest at which it does.
+  Rescale(FittingDpi(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST)));
   // The design client area, inside whichever frame the window has now.
   SIZE outer = Skin1.OuterSizeFor(hwnd_, Px(layout::kDesignClientWidth), Px(layout::kDesignClientHeight));
   SetWindowPos(hwnd_, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -226,7 +234,21 @@ void MainWindow::PlaceStatusImages() {
   statusIcon_ = icon;
 }
 
-void MainWindow::OnDpiChanged(int dpi, const RECT& suggested) {
+int MainWindow::FittingDpi(HMONITOR monitor) const {
+  const RECT area = win::WorkArea(monitor);
+  return layout::FittingDpi(monitorDpi_, {area.right - area.left, area.bottom - area.top}, [this](int dpi) {
+    const SIZE frame = Skin1.FrameAt(hwnd_, dpi);
+    return layout::PixelSize{frame.cx, frame.cy};
+  });
+}
+
+void MainWindow::ZoomNewPane(BrowserPane& pane) {
+  // The engine starts a DPI-aware pane at the system's scale.
+  const int zoom = layout::PageZoom(dpi_);
+  if (zoom != layout::PageZoom(win::SystemDpi())) pane.SetZoom(zoom);
+}
+
+void MainWindow::Rescale(int dpi) {
   if (dpi <= 0 || dpi == dpi_) return;
   dpi_ = dpi;
   HFONT oldFont = font_;
@@ -246,10 +268,35 @@ void MainWindow::OnDpiChanged(int dpi, const RECT& suggested) {
   RescaleToolbar();
   if (oldFont) DeleteObject(oldFont);  // no child uses it any more
   if (LintraTab1) LintraTab1->SetDpi(dpi_);
-  // The platform's rectangle keeps the window's place on the new monitor; the layout follows
-  // through WM_SIZE.
-  SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
-               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  // The pages follow; each pane keeps the zoom for the pages it shows later.
+  const int zoom = layout::PageZoom(dpi_);
+  WebLeft.SetZoom(zoom);
+  for (auto& [index, pane] : Web)
+    if (pane) pane->SetZoom(zoom);
+}
+
+void MainWindow::OnDpiChanged(int dpi, const RECT& suggested) {
+  if (dpi <= 0) return;
+  RECT client;
+  GetClientRect(hwnd_, &client);
+  const int before = dpi_;
+  monitorDpi_ = dpi;
+  HMONITOR monitor = MonitorFromRect(&suggested, MONITOR_DEFAULTTONEAREST);
+  Rescale(FittingDpi(monitor));
+  if (IsIconic(hwnd_) || IsZoomed(hwnd_)) {
+    SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  } else {
+    // The window keeps its place (the corner of the platform's rectangle) and its size in twips,
+    // inside the new monitor's work area; the layout follows through WM_SIZE.
+    const RECT area = win::WorkArea(monitor);
+    const SIZE frame = Skin1.FrameAt(hwnd_, dpi_);
+    const int w = std::min<int>(MulDiv(client.right, dpi_, before) + frame.cx, area.right - area.left);
+    const int h = std::min<int>(MulDiv(client.bottom, dpi_, before) + frame.cy, area.bottom - area.top);
+    const int x = std::max<int>(area.left, std::min<int>(suggested.left, area.right - w));
+    const int y = std::max<int>(area.top, std::min<int>(suggested.top, area.bottom - h));
+    SetWindowPos(hwnd_, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   Layout();
   RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
 }

@@ -77,6 +77,13 @@ class MainWindow : public win::Window<MainWindow>, private CommandWindowHost, pr
   void MakeFont();
   void PlaceStatusImages();
   void OnDpiChanged(int dpi, const RECT& suggested);
+  // The resolution to draw at on `monitor`, whose own is monitorDpi_: the largest, up to that, at
+  // which the design fits its work area.
+  int FittingDpi(HMONITOR monitor) const;
+  // Draws every child for `dpi` (fonts, pictures, controls, the frame, the pages' zoom).
+  void Rescale(int dpi);
+  // Tells a pane the page zoom of the window's scale where the engine's own would differ.
+  void ZoomNewPane(BrowserPane& pane);
   void RescaleToolbar();
   void OnBossKey();
   void OnTrayMessage(UINT mouseMessage);
@@ -167,7 +174,8 @@ class MainWindow : public win::Window<MainWindow>, private CommandWindowHost, pr
   };
 
   std::u16string installFolder_;
-  int dpi_ = 96;
+  int dpi_ = 96;         // the resolution the window is drawn at
+  int monitorDpi_ = 96;  // its monitor's, which can be more where the design would not fit
   HFONT font_ = nullptr;
   HICON icon_ = nullptr;
   HICON smallIcon_ = nullptr;

@@ -137,6 +137,7 @@ bool MainWindow::PaneCreate(std::int32_t index) {
   auto pane = std::make_unique<BrowserPane>();
   if (FAILED(pane->Create(webPanel.hwnd(), rc, PaneEvents(index), PaneHooks(mainwin::PaneKind::Content)))) return false;
   pane->Show(false);
+  ZoomNewPane(*pane);
   Web[index] = std::move(pane);
   return true;
 }

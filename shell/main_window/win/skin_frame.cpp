@@ -86,6 +86,17 @@ void SkinFrame::ApplySkin(HWND hwnd) {
   SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }
 
+SIZE SkinFrame::FrameAt(HWND hwnd, int dpi) const {
+  if (skin_ && hwnd_) {
+    const skin::Skin s = skin::ForDpi(*skin_, dpi, win::MetricForDpi(SM_CYSIZE, dpi));
+    return SIZE{2 * s.border, 2 * s.border + s.captionHeight};
+  }
+  RECT r{0, 0, 0, 0};
+  win::AdjustRectForDpi(r, static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE)),
+                        static_cast<DWORD>(GetWindowLongW(hwnd, GWL_EXSTYLE)), dpi);
+  return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
 SIZE SkinFrame::OuterSizeFor(HWND hwnd, int clientWidth, int clientHeight) const {
   if (skin_ && hwnd_) {
     return SIZE{clientWidth + 2 * scaled_.border, clientHeight + 2 * scaled_.border + scaled_.captionHeight};

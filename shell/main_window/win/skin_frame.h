@@ -25,6 +25,8 @@ class SkinFrame {
   void ApplySkin(HWND hwnd);
   // Sizes the frame, its buttons and its caption font for a screen of `dpi` (the window's).
   void SetDpi(int dpi);
+  // The size the frame adds to a client area at `dpi` (pixels).
+  SIZE FrameAt(HWND hwnd, int dpi) const;
 
   bool applied() const { return hwnd_ != nullptr; }
   const std::string& error() const { return error_; }

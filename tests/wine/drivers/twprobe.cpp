@@ -8,6 +8,7 @@
 //   twprobe send <hwnd> <msg> <wparam> <lparam>   SendMessage, prints result=
 //   twprobe post <hwnd> <msg> <wparam> <lparam>   PostMessage
 //   twprobe move <hwnd> <x> <y> <w> <h>     SetWindowPos to that place and outer size (pixels)
+//   twprobe dpichange <hwnd> <dpi> <x> <y> <w> <h>   WM_DPICHANGED with that suggested rectangle
 //   twprobe hotkey <mods> <vk>              can this process register the hot key? ok=1/0
 //   twprobe tray <hwnd> <id>                does the window own tray icon <id>? present=1/0
 //   twprobe screen                          screen size, DPI, work area, caption button height
@@ -18,6 +19,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 #include "tests/wine/drivers/driver_support.h"
@@ -140,6 +142,33 @@ int wmain(int argc, wchar_t** argv) {
   if (cmd == L"move" && argc >= 7) {
     BOOL ok = SetWindowPos(ParseHwnd(argv[2]), nullptr, _wtoi(argv[3]), _wtoi(argv[4]), _wtoi(argv[5]),
                            _wtoi(argv[6]), SWP_NOZORDER | SWP_NOACTIVATE);
+    Out(std::string("ok=") + (ok ? "1" : "0") + "\n\n");
+    return 0;
+  }
+  if (cmd == L"dpichange" && argc >= 8) {
+    // The rectangle is written at one address in the window's process and in this one, so the
+    // window reads it whether or not the platform copies the message's pointer across.
+    HWND h = ParseHwnd(argv[2]);
+    const int x = _wtoi(argv[4]), y = _wtoi(argv[5]);
+    const RECT rc{x, y, x + _wtoi(argv[6]), y + _wtoi(argv[7])};
+    DWORD pid = 0;
+    GetWindowThreadProcessId(h, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
+    void* there = process ? VirtualAllocEx(process, nullptr, sizeof rc, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE) : nullptr;
+    void* here = there ? VirtualAlloc(there, sizeof rc, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE) : nullptr;
+    if (!there || !WriteProcessMemory(process, there, &rc, sizeof rc, nullptr) || here != there) {
+      if (process) CloseHandle(process);
+      Out("ok=0\n\n");
+      return 1;
+    }
+    memcpy(here, &rc, sizeof rc);
+    const WORD dpi = static_cast<WORD>(_wtoi(argv[3]));
+    DWORD_PTR result = 0;
+    LRESULT ok = SendMessageTimeoutW(h, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(there),
+                                     SMTO_ABORTIFHUNG, 10000, &result);
+    VirtualFreeEx(process, there, 0, MEM_RELEASE);
+    VirtualFree(here, 0, MEM_RELEASE);
+    CloseHandle(process);
     Out(std::string("ok=") + (ok ? "1" : "0") + "\n\n");
     return 0;
   }

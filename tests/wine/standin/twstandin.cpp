@@ -7,7 +7,8 @@
 //     IPersistStreamInit) that shows a child window with its current address inside the
 //     container's window;
 //   - answers the dispatch ids the shell calls: Navigate 104, Refresh -550, Refresh2 105,
-//     LocationURL 211 (get), Document 203 (get), RegisterAsBrowser 552 (get/put);
+//     LocationURL 211 (get), Document 203 (get), RegisterAsBrowser 552 (get/put), and ExecWB 502
+//     with OLECMDID_OPTICAL_ZOOM and a percent from 10 to 1000, logged as "zoom" "<percent>";
 //   - navigates as the engine does: BeforeNavigate2 (the container may cancel), then, once the
 //     call has returned, DownloadBegin, NavigateComplete2 (a new document), TitleChange with the
 //     address, each frame's BeforeNavigate2 / NavigateComplete2 / DocumentComplete with that
@@ -84,7 +85,7 @@ constexpr IID kBrowserEvents = {0x34A715A0, 0x6587, 0x11D0, {0x92, 0x4A, 0x00, 0
 constexpr IID kDocumentEvents = {0x3050F613, 0x98B5, 0x11CF, {0xBB, 0x82, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x0B}};
 
 constexpr DISPID kNavigate = 104, kRefresh = -550, kRefresh2 = 105, kLocationURL = 211, kDocument = 203,
-                 kRegisterAsBrowser = 552;
+                 kRegisterAsBrowser = 552, kExecWB = 502;
 constexpr DISPID kTitleChange = 113, kNewWindow2 = 251, kNewWindow3 = 273, kDownloadBegin = 106, kDownloadComplete = 104,
                  kDocumentComplete = 259, kBeforeNavigate2 = 250, kNavigateComplete2 = 252;
 constexpr DISPID kOnContextMenu = 1023;
@@ -387,7 +388,7 @@ class StandinBrowser : public IOleObject,
     static const tw::win::DispName table[] = {
         {L"Navigate", kNavigate},           {L"Refresh", kRefresh},   {L"Refresh2", kRefresh2},
         {L"LocationURL", kLocationURL},     {L"Document", kDocument},
-        {L"RegisterAsBrowser", kRegisterAsBrowser},
+        {L"RegisterAsBrowser", kRegisterAsBrowser}, {L"ExecWB", kExecWB},
     };
     return tw::win::IdsFromTable(table, sizeof table / sizeof table[0], names, count, ids);
   }
@@ -439,6 +440,17 @@ class StandinBrowser : public IOleObject,
         result->vt = VT_BOOL;
         result->boolVal = registerAsBrowser_ ? VARIANT_TRUE : VARIANT_FALSE;
         return S_OK;
+      case kExecWB: {
+        // ExecWB(cmdID, cmdexecopt, pvaIn, pvaOut): only the page zoom, a percent from 10 to 1000.
+        tw::win::Variant command, percent;
+        HRESULT hr = tw::win::ReadArg(params, 0, VT_I4, &command, argErr);
+        if (SUCCEEDED(hr)) hr = tw::win::ReadOptionalArg(params, 2, VT_I4, &percent, argErr);
+        if (FAILED(hr)) return hr;
+        if (command.lVal != 63 /* OLECMDID_OPTICAL_ZOOM */ || percent.vt != VT_I4) return OLECMDERR_E_NOTSUPPORTED;
+        if (percent.lVal < 10 || percent.lVal > 1000) return E_INVALIDARG;
+        Log(number_, L"zoom", std::to_wstring(percent.lVal));
+        return S_OK;
+      }
       default:
         Log(number_, L"unknown", std::to_wstring(id));
         return DISP_E_MEMBERNOTFOUND;
