@@ -9,7 +9,8 @@ publishes the installer package ("/ZentroVrindle.msi") and its update informatio
 Besides the files under the root it answers:
   /__status/<code>          an error page with that HTTP status
   /__redirect?to=<url>      302 to the given address
-  /__slow/<path>?rate=<B/s> the file, sent slowly (bytes per second)
+  /__slow/<path>?rate=<B/s> the file, sent slowly (bytes per second); with &hold=<bytes>, nothing
+                            more once that much is sent, until the client closes the connection
   /__drop/<path>            half of the file, then the connection is cut
   /__unsized/<path>         the file with no Content-Length: it ends when the connection closes
   /__empty                  200 with an empty body
@@ -109,8 +110,18 @@ class Handler(http.server.SimpleHTTPRequestHandler):
                     pass
                 return
             rate = int(query.get("rate", ["65536"])[0])
+            hold = int(query.get("hold", ["0"])[0])
             chunk = max(1, rate // 20)
             for i in range(0, len(data), chunk):
+                if hold and i >= hold:
+                    # A client's cancel or end always comes mid-transfer, however late it comes.
+                    self.close_connection = True
+                    try:
+                        self.connection.settimeout(120)
+                        self.connection.recv(1)
+                    except OSError:
+                        pass
+                    return
                 try:
                     self.wfile.write(data[i:i + chunk])
                     self.wfile.flush()

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -306,11 +305,9 @@ TEST(CommandFuzz, HundredThousandCommandsNeverCrashAndChangeAtMostTheOneNamedRec
   const std::string favBefore = ListOf(favTitles), localBefore = ListOf(localTitles);
   test::IconvCodec gbk;
   Generator gen(20261208u);
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   int deletions = 0, built = 0;
   constexpr int kRuns = 100000;
   for (int run = 0; run < kRuns; ++run) {
-    ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "stopped after " << run << " inputs";
     test::MemoryFileSystem fs;
     fs.files[kFav] = favBefore;
     fs.files[kLocal] = localBefore;

@@ -358,12 +358,15 @@ def stop(p, timeout=10):
 
 
 def wait_until(fn, timeout=10.0, interval=0.05, what="condition"):
-    deadline = time.time() + timeout
-    last = None
-    while time.time() < deadline:
+    """Polls the state fn() until it holds; the timeout only bounds the wait. A wait gives up only
+    on a reading of the state taken after its last pause, never on the clock alone."""
+    deadline = time.monotonic() + timeout
+    while True:
         last = fn()
         if last:
             return last
+        if time.monotonic() >= deadline:
+            break
         time.sleep(interval)
     raise HarnessError("timed out after %.1f s waiting for %s (last: %r)" % (timeout, what, last))
 

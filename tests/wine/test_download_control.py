@@ -224,7 +224,7 @@ class DownloadControlTest(unittest.TestCase):
     def test_cancel_mid_transfer_raises_only_canceled(self):
         with open(self.target("big.bin"), "wb") as f:
             f.write(b"previous")
-        v = self.get(self.base + "/__slow/big.bin?rate=100000", "big.bin", "cancel")
+        v = self.get(self.base + "/__slow/big.bin?rate=100000&hold=1500000", "big.bin", "cancel")
         self.assertEqual(v.get("cancel.called"), "1")
         n = names(v["events"])
         self.assertEqual(n[-1], "DLCanceled", n)
@@ -238,7 +238,7 @@ class DownloadControlTest(unittest.TestCase):
     def test_destroying_the_control_mid_transfer_stops_it_quietly(self):
         with open(self.target("big.bin"), "wb") as f:
             f.write(b"previous")
-        r = harness.run([self.driver, "get", self.base + "/__slow/big.bin?rate=100000",
+        r = harness.run([self.driver, "get", self.base + "/__slow/big.bin?rate=100000&hold=1500000",
                          harness.winpath(self.out) + "\\", "big.bin", "destroy", "timeout=30"], timeout=90)
         v = parse(r.stdout)
         self.assertEqual(r.returncode, 0)
@@ -257,7 +257,7 @@ class DownloadControlTest(unittest.TestCase):
         # twice the content's bytes, which must go with the control.
         with open(os.path.join(self.site, "huge.bin"), "wb") as f:
             f.write(bytes(range(256)) * (32 * 4096))
-        r = harness.run([self.driver, "get", self.base + "/__slow/huge.bin?rate=8000000",
+        r = harness.run([self.driver, "get", self.base + "/__slow/huge.bin?rate=8000000&hold=4000000",
                          harness.winpath(self.out) + "\\", "huge.bin", "destroy=2500000", "timeout=30"], timeout=90)
         v = parse(r.stdout)
         self.assertEqual(v.get("survived"), "1", v["lines"])
@@ -316,7 +316,7 @@ class DownloadControlTest(unittest.TestCase):
         background = v["pixel.beyond"]
         # After a successful transfer the bar stays drawn across the whole control.
         self.assertEqual((v["pixel.end.left"], v["pixel.end.right"]), ("FF0000", "FF0000"))
-        v = self.get(self.base + "/__slow/big.bin?rate=400000", "big.bin", "red", "cancel")
+        v = self.get(self.base + "/__slow/big.bin?rate=400000&hold=1500000", "big.bin", "red", "cancel")
         self.assertEqual((v["pixel.end.left"], v["pixel.end.right"]), (background, background))
         v = self.get(self.base + "/__status/404", "nf.bin", "red")
         self.assertEqual((v["pixel.end.left"], v["pixel.end.right"]), (background, background))

@@ -10,7 +10,6 @@ the installation then reports the newer version with the user's lists intact."""
 import os
 import shutil
 import sys
-import time
 import unittest
 
 import harness as h
@@ -499,10 +498,16 @@ class Upgrade(PackageCase):
 
         # The upgraded shell finds itself up to date and stays.
         asked = self.server.requests.count("/updatainfo.txt")
+        info = os.path.join(install, "data", "updata.tmp")
+        if os.path.exists(info):
+            os.remove(info)
         shell = start_shell(install)
         self.addCleanup(h.stop, shell)
         h.wait_until(lambda: self.server.requests.count("/updatainfo.txt") > asked, 30, 0.2, "the next check")
-        time.sleep(3)
+        main = h.wait_until(lambda: h.probe("find", "*", "TarnwickMain"), 30, 0.2, "the shell's window")
+        h.wait_until(lambda: os.path.exists(info), 30, 0.2, "the update information")
+        # The check runs in the handler that saved the file: once the window answers, it is over.
+        self.assertEqual(h.probe("send", main[0]["hwnd"], 0, 0, 0)[0]["ok"], "1")  # WM_NULL
         self.assertFalse(h.probe("find", SHELL_TITLE, "#32770"))
         self.assertIsNone(shell.poll())
 

@@ -4,7 +4,6 @@ import os
 import shutil
 import subprocess
 import sys
-import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -106,11 +105,11 @@ class ShellWindowTest(unittest.TestCase):
         self.assertEqual(y0, int(screen["height"]) // 2 - hgt // 2)
 
     def test_skinned_frame_is_drawn_and_its_corners_are_see_through(self):
-        time.sleep(1.0)
-        shot = h.screenshot(os.path.join(h.BUILD, "shell-frame.png"))
         x0, y0, x1, y1 = rect(self.shell.main)
-        caption = h.pixel(shot, (x0 + x1) // 2 - 200, y0 + 8)
-        self.assertEqual(caption, (0x1F, 0xA8, 0xDD), "caption colour of the skin")
+        path = os.path.join(h.BUILD, "shell-frame.png")
+        # Once the caption shows the skin's colour the frame has been painted.
+        shot = h.wait_until(lambda: h.pixel(h.screenshot(path), (x0 + x1) // 2 - 200, y0 + 8) == (0x1F, 0xA8, 0xDD)
+                            and path, 10, 0.3, "the caption colour of the skin")
         # The corner is magenta in the window and so shows the black root window behind it.
         self.assertEqual(h.pixel(shot, x0, y0), (0, 0, 0))
         self.assertEqual(h.pixel(shot, x1 - 1, y0), (0, 0, 0))
@@ -136,9 +135,8 @@ class ShellWindowTest(unittest.TestCase):
         press_boss_key(s)
         h.wait_until(lambda: not s.visible(), 5, what="the boss key to hide the window")
         self.assertTrue(s.tray())
-        # A left single click does nothing.
-        s.post(TRAY_MESSAGE, 1, WM_LBUTTONUP)
-        time.sleep(0.3)
+        # A left single click does nothing: sent, it has been handled when the call returns.
+        self.assertEqual(h.probe("send", s.main["hwnd"], TRAY_MESSAGE, 1, WM_LBUTTONUP)[0]["ok"], "1")
         self.assertFalse(s.visible())
         s.post(TRAY_MESSAGE, 1, WM_LBUTTONDBLCLK)
         h.wait_until(s.visible, 5, what="the double-click to show the window")
@@ -250,11 +248,12 @@ class HighResolutionTest(unittest.TestCase):
                             # the status bar run on past the window's edges, which clip them.
                             l, t, _, _ = rect(child)
                             self.assertTrue(x0 <= l < x1 and y0 <= t < y1, (child["class"], rect(child)))
-                    time.sleep(1.0)
-                    shot = h.screenshot(os.path.join(h.BUILD, "shell-%ddpi.png" % dpi))
-                    # The frame buttons: light squares in the caption band, right to left.
-                    buttons = colour_runs(shot, (max(x0, x1 - 250), y0, x1, cy0), (0xC4, 0xE8, 0xFC))
-                    self.assertEqual(len(buttons), 3, buttons)
+                    # The frame buttons: light squares in the caption band, right to left, once painted.
+                    path = os.path.join(h.BUILD, "shell-%ddpi.png" % dpi)
+                    buttons = h.wait_until(
+                        lambda: (lambda runs: runs if len(runs) == 3 else None)(
+                            colour_runs(h.screenshot(path), (max(x0, x1 - 250), y0, x1, cy0), (0xC4, 0xE8, 0xFC))),
+                        10, 0.3, "three frame buttons drawn")
                     # No smaller than the platform's at the window's scale (the screen's, or the
                     # smaller one the design fits at).
                     least = int(screen["caption_button"]) * max(scales) // dpi

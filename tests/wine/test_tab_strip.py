@@ -46,6 +46,11 @@ def near(got, want, tol=3):
     return all(abs(a - b) <= tol for a, b in zip(got, want))
 
 
+def shot_when(path, ready, what):
+    """A screenshot taken once `ready(pixels)` holds on it: the painting the test looks at is done."""
+    return harness.wait_until(lambda: (lambda px: px if ready(px) else None)(Shot(path)), 10, 0.3, what)
+
+
 class Host:
     """twtabhost.exe writing its lines to a file, read as they come."""
 
@@ -169,9 +174,12 @@ class FewTabsTests:
         for i in (1, 2, 3):  # one pixel of overlap
             self.assertEqual(tabs[i][0], tabs[i - 1][0] + tabs[i - 1][2] - 1)
 
-        px = Shot(os.path.join(harness.BUILD, "tab_strip.png"))
         x2, y2 = tabs[2][0], tabs[2][1]
         x1, y1 = tabs[1][0], tabs[1][1]
+        cx, cy = closes[1][0], closes[1][1]
+        px = shot_when(os.path.join(harness.BUILD, "tab_strip.png"),
+                       lambda px: px(x2 + 2, y2 + 12) == WHITE and near(px(cx + 1, cy + 5), CLOSE_GREEN),
+                       "the selected tab and a close button drawn")
         self.assertEqual(px(x2 + 2, y2 + 12), WHITE)           # selected: white
         self.assertEqual(px(x2 + 4, y2), BORDER)               # top border
         normal = px(x1 + 2, y1 + 12)                           # normal: light blue gradient
@@ -180,7 +188,6 @@ class FewTabsTests:
         self.assertEqual(px(tabs[0][0], tabs[0][1] + 10), BORDER)      # left border of tab 0
         last = tabs[3]
         self.assertEqual(px(last[0] + last[2] + 20, last[1] + 10), STRIP)
-        cx, cy = closes[1][0], closes[1][1]
         self.assertTrue(near(px(cx + 1, cy + 5), CLOSE_GREEN), px(cx + 1, cy + 5))
         self.assertEqual(px(cx + 5, cy + 5), WHITE)
         self.assertEqual(closes[0][4], 0)  # tab 0 has no close button
@@ -200,8 +207,8 @@ class FewTabsTests:
         tabs, _ = self.host.geometry()
         self.assertEqual([tabs[i][4] for i in range(4)], [0, 1, 0, 0])
         harness.xdotool("mousemove", 600, 500)
-        time.sleep(0.3)
-        px = Shot(os.path.join(harness.BUILD, "tab_strip_clicked.png"))
+        px = shot_when(os.path.join(harness.BUILD, "tab_strip_clicked.png"),
+                       lambda px: px(tabs[1][0] + 2, tabs[1][1] + 12) == WHITE, "tab 1 drawn selected")
         self.assertEqual(px(tabs[1][0] + 2, tabs[1][1] + 12), WHITE)
         self.assertNotEqual(px(tabs[2][0] + 2, tabs[2][1] + 12), WHITE)
 
@@ -301,7 +308,6 @@ class ShellTabStripTest(unittest.TestCase):
         self.addCleanup(self.shell.close)
 
     def test_home_tab_look_in_the_shell(self):
-        time.sleep(1.0)  # the start timer's selection and the first paint
         children = harness.probe("children", self.shell.main["hwnd"])
         strips = [c for c in children if c["class"] == "TwLintraTab"]
         self.assertEqual(len(strips), 1)
@@ -309,6 +315,10 @@ class ShellTabStripTest(unittest.TestCase):
         tabs = [c for c in children if c["class"] == "TwTabBtn"]
         self.assertEqual(len(tabs), 1)
         tx0, ty0, tx1, ty1 = rect_of(tabs[0])
+        # The start timer's selection, painted: the home tab shows the selected look.
+        px = shot_when(os.path.join(harness.BUILD, "tab_strip_shell.png"),
+                       lambda px: px(tx0 + 2, ty0 + 12) == WHITE, "the home tab drawn selected")
+        children = harness.probe("children", self.shell.main["hwnd"])
         self.assertEqual((tx0, ty0), (sx0, sy0))
         self.assertEqual(ty1 - ty0, 25)
         # Its close button exists but is hidden.
@@ -321,7 +331,6 @@ class ShellTabStripTest(unittest.TestCase):
         ctl = [p for p in panels if p[0] != sx0]
         self.assertEqual(len(ctl), 1)
 
-        px = Shot(os.path.join(harness.BUILD, "tab_strip_shell.png"))
         self.assertEqual(px(tx0 + 2, ty0 + 12), WHITE)       # selected look
         # (The left border column lies under the main window's HideBar, which overlaps the strip by
         # one pixel; the driver tests check it.)

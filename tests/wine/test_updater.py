@@ -67,10 +67,20 @@ class ScriptedHandler(http.server.BaseHTTPRequestHandler):
         if not rate:
             self.wfile.write(body)
             return
-        if rate == "stall":  # a part, then nothing until the client gives up
+        if rate == "stall":  # a part, then nothing while the test runs: only the client can give up
             self.wfile.write(body[:len(body) // 3])
             self.wfile.flush()
-            time.sleep(15)
+            self.server.released.wait(60)
+            return
+        if rate == "gated":  # a quarter at a time, each once the test lets it go
+            quarter = len(body) // 4
+            for i in range(4):
+                self.server.gates[i].wait(60)
+                try:
+                    self.wfile.write(body[i * quarter:(i + 1) * quarter if i < 3 else len(body)])
+                    self.wfile.flush()
+                except OSError:
+                    return
             return
         chunk = max(1, rate // 10)
         for i in range(0, len(body), chunk):
@@ -122,6 +132,9 @@ class UpdaterTest(unittest.TestCase):
             harness.stop(self.proc)
         harness.kill_wine_programs()
         if self.server:
+            self.server.released.set()
+            for gate in self.server.gates:
+                gate.set()
             self.server.shutdown()
             self.server.server_close()
         harness.ensure()
@@ -136,6 +149,8 @@ class UpdaterTest(unittest.TestCase):
         self.server = Server(("127.0.0.1", harness.PORTAL_PORT), ScriptedHandler)
         self.server.answers = answers
         self.server.requests = []
+        self.server.released = threading.Event()
+        self.server.gates = [threading.Event() for _ in range(4)]
         threading.Thread(target=self.server.serve_forever, daemon=True).start()
 
     def paths(self):
@@ -188,8 +203,8 @@ class UpdaterTest(unittest.TestCase):
         harness.wait_until(lambda: not harness.probe("find", "Tarnwick", "#32770"), 10, 0.2, "the box to close")
 
     def assert_window_stays(self):
-        harness.probe("post", self.hwnd, WM_CLOSE, 0, 0)
-        time.sleep(0.7)
+        # Sent, as the frame's close button sends it: handled, and any closing done, when the call returns.
+        self.assertEqual(harness.probe("send", self.hwnd, WM_CLOSE, 0, 0)[0]["ok"], "1", "the window closed")
         self.assertTrue(harness.probe("find", CAPTION, "*"), "the window closed")
         self.assertIsNone(self.proc.poll())
 
@@ -203,9 +218,11 @@ class UpdaterTest(unittest.TestCase):
     def test_newer_version_downloads_opens_the_package_and_ends(self):
         self.installed(b"100\r\n105\r\n")
         self.serve({"/updatainfo.txt": (self.signed(b"104\r\n106\r\n"), 200, None),
-                    "/ZentroVrindle.msi": (self.package, 200, 150_000)})
+                    "/ZentroVrindle.msi": (self.package, 200, "gated")})
         self.start()
-        statuses, closing_refused, disabled_seen = [], False, False
+        # The package comes a quarter at a time: the first once the test has seen 0%, each next one once
+        # it has seen the progress the last one made, so it sees every step however busy the machine is.
+        statuses, closing_refused, disabled_seen, released = [], False, False, 0
         deadline = time.time() + 40
         while self.proc.poll() is None and time.time() < deadline:
             try:
@@ -220,6 +237,10 @@ class UpdaterTest(unittest.TestCase):
                 if not closing_refused and any(x.startswith(UPGRADING) and x != UPGRADING + "0%" for x in statuses):
                     self.assert_window_stays()
                     closing_refused = True
+            steps = len([x for x in statuses if x.startswith(UPGRADING) and x != UPGRADING + "0%"])
+            if released < 4 and (UPGRADING + "0%" in statuses if released == 0 else closing_refused and steps >= released):
+                self.server.gates[released].set()
+                released += 1
             time.sleep(0.1)
         self.proc.wait(20)
         self.assertEqual(self.proc.returncode, 0)
@@ -302,7 +323,7 @@ class UpdaterTest(unittest.TestCase):
         self.start({"TW_FELTRAM_STALL_MS": "1500"})
         box, texts = self.message_box(timeout=15)
         self.assertIn(FAILED, texts)
-        self.assertLess(time.time() - self.server.requests[-1][0], 5)
+        self.assertFalse(self.server.released.is_set())  # the server still holds the transfer open
         self.dismiss(box)
         self.assertEqual(self.status(), PACKAGE_FAILED)
         self.close_and_wait()
@@ -433,8 +454,11 @@ class UpdaterTest(unittest.TestCase):
         self.installed(b"1.10\r\n")
         self.serve({"/updatainfo.txt": (b"1.1\r\n", 200, None)})
         self.start_shell()
-        harness.wait_until(lambda: "/updatainfo.txt" in self.paths(), 30, 0.2, "the update information request")
-        time.sleep(3)
+        shell = harness.wait_until(lambda: harness.probe("find", SHELL_CAPTION, "*"), 30, 0.2, "the shell's window")
+        info = os.path.join(self.data, "updata.tmp")
+        harness.wait_until(lambda: os.path.exists(info), 30, 0.2, "the update information")
+        # The check runs in the handler that saved the file: once the window answers, it is over.
+        self.assertEqual(harness.probe("send", shell[0]["hwnd"], 0, 0, 0)[0]["ok"], "1")  # WM_NULL
         self.assertFalse(harness.probe("find", SHELL_TITLE, "#32770"))
         self.assertFalse(harness.probe("find", CAPTION, "*"))
         self.assertIsNone(self.proc.poll())
@@ -466,7 +490,11 @@ class UpdaterTest(unittest.TestCase):
             harness.probe("post", box, WM_COMMAND, 1, 0)
             box = harness.wait_until(lambda: box_saying(NOT_STARTED), 10, 0.2, "the failure message")
             self.dismiss_box(box, SHELL_TITLE)
-            time.sleep(1)
+            # The window still answers once the handler that showed the boxes has returned.
+            shell = harness.probe("find", SHELL_CAPTION, "*")
+            self.assertTrue(shell, "the shell's window closed")
+            self.assertEqual(harness.probe("send", shell[0]["hwnd"], 0, 0, 0)[0]["ok"], "1")  # WM_NULL
+            self.assertTrue(harness.probe("find", SHELL_CAPTION, "*"), "the shell's window closed")
             self.assertIsNone(self.proc.poll())
         finally:
             os.rename(updater + ".away", updater)

@@ -102,12 +102,18 @@ class VolumeTest(unittest.TestCase):
             origin = show.wait_for(lambda l: l.startswith("slider_screen="), what="slider position")
             ox, oy = (int(v) for v in origin.split("=", 1)[1].split(","))
             show.wait_for(lambda l: l == "knob=260", what="knob at the left end")
-            time.sleep(0.3)
 
             def knob_x(twips):
                 return ox + round(twips / TWIPS_PER_PIXEL)
 
-            before = Shot(os.path.join(harness.BUILD, "volume-before.png"))
+            def drawn_at_last_knob(name):
+                """(knob's left, screenshot) once the screen shows the knob where it was last placed."""
+                left = int(show.last("knob="))
+                shot = Shot(os.path.join(harness.BUILD, name))
+                return (left, shot) if near(shot(knob_x(left) + 3, oy + 7), KNOB_FACE) else None
+
+            _, before = harness.wait_until(lambda: drawn_at_last_knob("volume-before.png"), timeout=10, interval=0.3,
+                                           what="the knob drawn at the left end")
             self.assertTrue(near(before(knob_x(260) + 3, oy + 7), KNOB_FACE), before(knob_x(260) + 3, oy + 7))
             self.assertTrue(near(before(ox + 140, oy + 1), BACKGROUND), before(ox + 140, oy + 1))
 
@@ -120,13 +126,12 @@ class VolumeTest(unittest.TestCase):
             harness.xdotool("mouseup", "1")
             show.wait_for(lambda l: l.startswith("volchange="), what="VolChange")
             harness.wait_until(lambda: show.last("knob=") not in (None, "260"), timeout=5, what="knob moved")
-            time.sleep(0.4)
-            left = int(show.last("knob="))
+            left, after = harness.wait_until(lambda: drawn_at_last_knob("volume-after.png"), timeout=10, interval=0.3,
+                                             what="the knob drawn where the drag left it")
             volume = int(show.last("volchange="))
             self.assertGreater(left, 600)
             self.assertTrue(30 <= volume <= 50, volume)
 
-            after = Shot(os.path.join(harness.BUILD, "volume-after.png"))
             self.assertTrue(near(after(knob_x(left) + 3, oy + 7), KNOB_FACE), after(knob_x(left) + 3, oy + 7))
             self.assertFalse(near(after(knob_x(260) + 3, oy + 7), KNOB_FACE))
         finally:

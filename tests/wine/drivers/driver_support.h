@@ -91,4 +91,26 @@ bool PumpUntil(DWORD ms, Pred done) {
 }
 inline void Pump(DWORD ms) { PumpUntil(ms, [] { return false; }); }
 
+// Runs the message loop until `hwnd` has been sent `ticks` WM_TIMER messages, or until `done()`
+// holds after one of them; `ms` only bounds the wait. Returns the ticks dispatched. A check that
+// something did not happen waits for ticks of the timer that would have made it happen, which a
+// busy machine delays but cannot skip.
+template <class Pred>
+int PumpTicksUntil(HWND hwnd, int ticks, DWORD ms, Pred done) {
+  const DWORD start = GetTickCount();
+  int seen = 0;
+  for (;;) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+      if (msg.message == WM_TIMER && msg.hwnd == hwnd && (++seen >= ticks || done())) return seen;
+    }
+    const DWORD elapsed = GetTickCount() - start;
+    if (elapsed >= ms) return seen;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - elapsed, QS_ALLINPUT);
+  }
+}
+inline int PumpTicks(HWND hwnd, int ticks) { return PumpTicksUntil(hwnd, ticks, 30000, [] { return false; }); }
+
 }  // namespace twd

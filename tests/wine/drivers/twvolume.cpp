@@ -31,6 +31,8 @@
 namespace {
 
 using twd::Pump;
+using twd::PumpTicks;
+using twd::PumpTicksUntil;
 using twd::PumpUntil;
 
 using tw::volume::kFalse;
@@ -243,26 +245,26 @@ int RunMixer() {
   Check("loaded-volume", vol.Volume() == 23 && vol.DeviceToControl() == 0, "volume=" + Num(vol.Volume()));
   Check("loaded-not-written", other.Volume() == before, "raw=" + Num(other.Volume()));
   DWORD t0 = GetTickCount();
-  PumpUntil(2000, [&] { return !rec.volumes.empty(); });
+  PumpUntil(10000, [&] { return !rec.volumes.empty(); });
   Check("first-tick-reports-device", rec.volumes == std::vector<long>{70},
         List(rec.volumes) + " after " + Num(GetTickCount() - t0) + " ms");
   rec.Clear();
 
   vol.SetVolume(50);
   Check("write-50", other.Volume() == 32750, "raw=" + Num(other.Volume()));
-  Pump(400);
+  PumpTicks(vol2.hwnd(), 4);
   Check("read-back-50-no-event", rec.volumes.empty() && vol.Volume() == 50, List(rec.volumes));
 
   vol.SetVolume(150);
   Check("write-150-clamps", other.Volume() == 65535, "raw=" + Num(other.Volume()));
-  PumpUntil(2000, [&] { return !rec.volumes.empty(); });
-  Pump(300);
+  PumpUntil(10000, [&] { return !rec.volumes.empty(); });
+  PumpTicks(vol2.hwnd(), 3);
   Check("150-reported-as-100", rec.volumes == std::vector<long>{100} && vol.Volume() == 100, List(rec.volumes));
   rec.Clear();
 
   vol.SetVolume(-5);
   Check("write-minus-5", other.Volume() == 0, "raw=" + Num(other.Volume()));
-  PumpUntil(2000, [&] { return !rec.volumes.empty(); });
+  PumpUntil(10000, [&] { return !rec.volumes.empty(); });
   Check("minus-5-reported-as-0", rec.volumes == std::vector<long>{0}, List(rec.volumes));
   rec.Clear();
 
@@ -270,25 +272,25 @@ int RunMixer() {
   Check("mute-writes-1", other.Mute() == 1, "raw=" + Num(other.Mute()));
   vol.SetMute(kFalse);
   Check("unmute-writes-0", other.Mute() == 0, "raw=" + Num(other.Mute()));
-  Pump(300);
+  PumpTicks(vol2.hwnd(), 3);
   Check("mute-writes-no-event", rec.mutes.empty());
 
   // Another program changes the master volume.
   other.SetVolume(13107);  // 20
-  t0 = GetTickCount();
-  const bool seen = PumpUntil(1000, [&] { return !rec.volumes.empty(); });
-  const DWORD took = GetTickCount() - t0;
-  Out("outside_change_ms=" + Num(took));
-  Pump(400);
+  // Counted in the control's polling ticks, not in milliseconds: the first poll after the change reads it.
+  const int took = PumpTicksUntil(vol2.hwnd(), 10, 30000, [&] { return !rec.volumes.empty(); });
+  const bool seen = !rec.volumes.empty();
+  Out("outside_change_ticks=" + Num(took));
+  PumpTicks(vol2.hwnd(), 4);
   Check("outside-change-once", seen && rec.volumes == std::vector<long>{20}, List(rec.volumes));
-  Check("outside-change-within-a-few-ticks", seen && took <= 500, Num(took) + " ms");
+  Check("outside-change-within-a-few-ticks", seen && took <= 2, Num(took) + " ticks");
   rec.Clear();
   other.SetMute(1);
-  PumpUntil(1000, [&] { return !rec.mutes.empty(); });
-  Pump(300);
+  PumpUntil(10000, [&] { return !rec.mutes.empty(); });
+  PumpTicks(vol2.hwnd(), 3);
   Check("outside-mute-once", rec.mutes == std::vector<int>{-1} && vol.Mute() == kTrue);
   other.SetMute(0);
-  PumpUntil(1000, [&] { return rec.mutes.size() >= 2; });
+  PumpUntil(10000, [&] { return rec.mutes.size() >= 2; });
   rec.Clear();
 
   // Disabled: no polling, writes ignored; enabled again, polling resumes.
@@ -299,7 +301,7 @@ int RunMixer() {
   Check("disabled-no-events", rec.volumes.empty(), List(rec.volumes));
   Check("disabled-ignores-writes", other.Volume() == 26200 && vol.Volume() == 20, "raw=" + Num(other.Volume()));
   vol.SetEnabled(kTrue);
-  PumpUntil(1000, [&] { return !rec.volumes.empty(); });
+  PumpUntil(10000, [&] { return !rec.volumes.empty(); });
   Check("enabled-polls-again", rec.volumes == std::vector<long>{40}, List(rec.volumes));
   rec.Clear();
 
@@ -343,11 +345,11 @@ int RunMixer() {
   Check("muted-click-unmutes", other.Mute() == 0 &&
                                    vol1.slider().Element(tw::volume::SliderElement::VOLON).visible,
         "raw=" + Num(other.Mute()));
-  Pump(300);
+  PumpTicks(vol2.hwnd(), 3);
   Check("own-changes-raise-nothing", rec.volumes.empty() && rec.mutes.empty(), List(rec.volumes));
 
   other.SetVolume(65500);  // 100 from elsewhere: the knob follows
-  PumpUntil(1000, [&] { return !rec.volumes.empty(); });
+  PumpUntil(10000, [&] { return !rec.volumes.empty(); });
   const float left = vol1.slider().Element(tw::volume::SliderElement::volbtn).left;
   Check("knob-follows-mixer", left == 1760.0f, Num(static_cast<long>(left)));
 
