@@ -359,7 +359,9 @@ def stop(p, timeout=10):
 
 def wait_until(fn, timeout=10.0, interval=0.05, what="condition"):
     """Polls the state fn() until it holds; the timeout only bounds the wait. A wait gives up only
-    on a reading of the state taken after its last pause, never on the clock alone."""
+    on a reading of the state taken after its last pause, never on the clock alone, and never
+    before a minute: a state that holds is seen at once, and a busy machine may take that long."""
+    timeout = max(timeout, 60.0)
     deadline = time.monotonic() + timeout
     while True:
         last = fn()

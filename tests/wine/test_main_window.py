@@ -502,7 +502,7 @@ class LeftPaneAfterDeletion(unittest.TestCase):
         s = self.s
         loads, done = self.loads(), s.completions(s.left, self.page)
         self.command("qorzentro://sub4|0/")  # the first favourite
-        self.assertNotIn(b"fav1", s.read_list("gamefavorites.xml"))
+        h.wait_until(lambda: b"fav1" not in s.read_list("gamefavorites.xml"), what="the favourite deleted")
         h.wait_until(lambda: self.scripts() == ["javascript:turnit('sub4')"], 10, what="the switch to the favourites")
         # The page was navigated to again (a refresh would complete no document), and switched
         # once its own document had completed.
@@ -525,8 +525,8 @@ class LeftPaneAfterDeletion(unittest.TestCase):
         s.cue(s.left, "stall")  # both commands arrive before the page completes
         self.command("qorzentro://sub3|0/")
         self.command("qorzentro://sub4|0/")
-        self.assertNotIn(b"fav2", s.read_list("gamefavorites.xml"))
-        self.assertNotIn(b"loc1", s.read_list("gamelocal.xml"))
+        h.wait_until(lambda: b"fav2" not in s.read_list("gamefavorites.xml"), what="the favourite deleted")
+        h.wait_until(lambda: b"loc1" not in s.read_list("gamelocal.xml"), what="the local game deleted")
         before = self.scripts()
         done = s.completions(s.left, self.page)
         s.cue(s.left, "resume")
