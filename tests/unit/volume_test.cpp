@@ -282,6 +282,18 @@ INSTANTIATE_TEST_SUITE_P(
                       // small ranges are read unscaled
                       ReadCase{100, 0, 42, 42}, ReadCase{15, 0, 15, 15}));
 
+TEST(Module2Read, WhatWasWrittenToAMixerIsForgottenWhenItCloses) {
+  SimDevice dev;
+  dev.AddLine(kComponentSpeakers, 255);
+  Module2 mod(dev);
+  ASSERT_TRUE(mod.OpenMixer(0));
+  mod.SetSlotVolume(0, 64);  // raw 128
+  EXPECT_EQ(mod.GetSlotVolume(0), 64);
+  mod.CloseMixer();
+  ASSERT_TRUE(mod.OpenMixer(0));
+  EXPECT_EQ(mod.GetSlotVolume(0), 50);  // 128 of 255, as any level set elsewhere
+}
+
 TEST(Module2Read, EveryVolumeReadsBackAsItselfOnEveryRange) {
   // Ranges whose maximum is not a multiple of 100 leave the top of the range unwritten; reading
   // must still give each volume back, or the next tick reports a different one.

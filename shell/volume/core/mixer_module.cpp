@@ -61,6 +61,7 @@ bool Module2::OpenMixer(std::int32_t id) {
 void Module2::CloseMixer() {
   if (hMixer_ != 0) device_.Close(hMixer_);
   hMixer_ = 0;
+  written_.clear();  // what was written went to that mixer
 }
 
 bool Module2::GetMixerControl(MixerHandle mixer, std::uint32_t componentType, std::uint32_t controlType,
