@@ -121,16 +121,7 @@ KeyVerdict FilterPaneKey(PaneKind pane, const KeyStroke& s) {
   return KeyVerdict::Engine;
 }
 
-bool IsOwnSchemeLink(std::u16string_view address) {
-  constexpr std::u16string_view scheme = u"qorzentro:";
-  if (address.size() < scheme.size()) return false;
-  for (std::size_t i = 0; i < scheme.size(); ++i) {
-    char16_t c = address[i];
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-    if (c != scheme[i]) return false;
-  }
-  return true;
-}
+bool IsOwnSchemeLink(std::u16string_view address) { return StartsWithNoCase(address, u"qorzentro:"); }
 
 bool ShellOpensLink(std::u16string_view address, std::u16string_view from, std::u16string_view portalBase,
                     std::u16string_view leftPage) {
