@@ -41,11 +41,14 @@ void BrowserPane::OnEvent(DISPID id, DISPPARAMS* p) {
       break;
     case DISPID_DOCUMENTCOMPLETE:
       // Arguments in reverse: [1] = pDisp, the browser (the pane's or a frame's) of the document.
-      if (events_.documentComplete && p->cArgs >= 2) {
+      if (p->cArgs >= 2) {
         const VARIANT& v = p->rgvarg[1];
         IDispatch* d = v.vt == VT_DISPATCH ? v.pdispVal
                                            : (v.vt == (VT_DISPATCH | VT_BYREF) && v.ppdispVal ? *v.ppdispVal : nullptr);
-        events_.documentComplete(IsOwnBrowser(d));
+        const bool topLevel = IsOwnBrowser(d);
+        // A zoom the engine refused while it had no document yet is given to its first one.
+        if (topLevel && zoomPending_ != 0) SetZoom(zoomPending_);
+        if (events_.documentComplete) events_.documentComplete(topLevel);
       }
       break;
     case DISPID_BEFORENAVIGATE2:
@@ -134,7 +137,9 @@ HRESULT BrowserPane::SetZoom(int percent) {
   args[2].lVal = OLECMDID_OPTICAL_ZOOM;
   args[1].lVal = OLECMDEXECOPT_DONTPROMPTUSER;
   args[0].lVal = percent;
-  return host_.Call(kExecWB, args, 3);
+  const HRESULT hr = host_.Call(kExecWB, args, 3);
+  zoomPending_ = FAILED(hr) ? percent : 0;
+  return hr;
 }
 
 }  // namespace tw::shell

@@ -61,6 +61,7 @@ class BrowserPane {
   static std::u16string LocationOf(IDispatch* browser);
   win::AxHost host_;
   BrowserEvents events_;
+  int zoomPending_ = 0;  // a zoom the engine has not taken yet
 };
 
 }  // namespace tw::shell
