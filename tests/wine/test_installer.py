@@ -312,7 +312,10 @@ class Removal(FreshInstall):
 class Lists(PackageCase):
     """The user's two lists through removal, reinstallation, repair and an upgrade from a package
     released before they had registry key paths, each from a fresh state. A repair is what
-    `msiexec /f[mode]` runs: REINSTALL=ALL with REINSTALLMODE, "pecms" by default."""
+    `msiexec /f[mode]` runs: REINSTALL=ALL with REINSTALLMODE, "pecms" by default. Wine's
+    installer has no rule for unversioned files (it overwrites a changed list), so these run the
+    package with the lists marked NeverOverwrite, which gives Wine Windows' outcome for a changed
+    list; the package itself is held to Windows' rules by the `user lists` package rule."""
 
     def setUp(self):
         fresh_prefix_state()
