@@ -183,7 +183,7 @@ class MouseEventsTest(CorvalaCase):
         self.lines = []
         self.tips = []
         self.proc = harness.start([self.driver, mode, harness.winpath(self.log)] + self.pics[:3])
-        ready = self.next_line(30)
+        ready = self.next_line()
         self.assertTrue(ready.startswith("ready "), ready)
         fields = dict(item.split("=", 1) for item in ready.split()[1:])
         self.rect = {k: int(fields[k]) for k in ("left", "top", "right", "bottom")}
@@ -208,7 +208,7 @@ class MouseEventsTest(CorvalaCase):
         *complete, self.partial = text.split("\n")
         self.lines.extend(line.strip() for line in complete)
 
-    def next_line(self, timeout=10):
+    def next_line(self, timeout=60):
         deadline = time.time() + timeout
         while not self.lines and time.time() < deadline:
             self.poll_lines()
@@ -218,7 +218,7 @@ class MouseEventsTest(CorvalaCase):
             self.fail("no output from the driver within %s s" % timeout)
         return self.lines.pop(0)
 
-    def events_until(self, name, timeout=10):
+    def events_until(self, name, timeout=60):
         """Events up to and including the first `name` event, as (name, args, shown)."""
         got = []
         deadline = time.time() + timeout
